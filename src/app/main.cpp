@@ -1,0 +1,3 @@
+#include "app/host.h"
+
+int main(int argc, char** argv) { return qv::runQuorvel(argc, argv); }

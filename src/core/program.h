@@ -1,0 +1,94 @@
+// The program as one object: its windows' controls, the main window's public
+// variables and the services outside it. Subsystems attach their handlers to
+// the controls; loops run inside handlers and call the event pump each pass.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "core/form.h"
+#include "platform/services.h"
+
+namespace qv {
+
+// The main window's public variables shared by the subsystems.
+struct PublicVars {
+  // Analysis settings (read by PublicSettings at the start of every run).
+  int SampleRate = 48000;
+  int Channels = 1;
+  std::string ChanMode = "M";
+  int FFTsize = 512;
+  int DigitalGain = 1;
+  int ZoomMode = 0;
+  int ZoomBase = 0;
+  int ZoomFactor = 1;
+  float PixelHz = 0;
+  float AxisMinFreq = 0;
+  float AxisMaxFreq = 0;
+  float TapeSpeed = 1;
+  float FrequencyDivision = 1;
+  int Darkness = 0;
+  int zscale = 0;
+  int specVsize = 256;
+
+  // Modes and run state.
+  int Task = 1;
+  bool StopFlag = true;  // true whenever no loop runs or a stop is requested
+  int ColumnX = 0;
+  int64_t ColumnCount = 0;
+
+  // Window geometry.
+  int ScreenXsize = 1024;
+  int ScreenYsize = 768;
+  int FormHeightMax = 0;
+  int FormHeightMin = 0;
+
+  // Current file (empty when none is open).
+  std::string CurrentFile;
+  int FileType = 0;
+  int64_t HeaderSize = 0;
+  int64_t FileSize = 0;
+  int fchannels = 1;
+
+  // GPS text shown on the main window and used in file names.
+  std::string DDETXT;
+};
+
+class Program {
+ public:
+  Program(Services services, std::string programFolder);
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  Forms& forms() { return forms_; }
+  Form& form1() { return forms_.form1(); }
+  Form& options0() { return forms_.options0(); }
+  Form& options1() { return forms_.options1(); }
+  Form& options2() { return forms_.options2(); }
+  PublicVars& vars() { return vars_; }
+  const Services& services() const { return services_; }
+
+  // Folder of the fixed-name files, with a trailing "/".
+  const std::string& programFolder() const { return programFolder_; }
+  std::string programFile(const std::string& name) const { return programFolder_ + name; }
+
+  // Main status line of the main window.
+  void setStatus(const std::string& text);
+  void appendStatus(const std::string& text);
+  std::string status();
+
+  // Stop as the Stop button does: the running loop ends after its pass.
+  void requestStop() { vars_.StopFlag = true; }
+
+  // Lets pending events run once (the loops call this every pass).
+  void pumpEvents();
+
+ private:
+  Services services_;
+  std::string programFolder_;
+  Forms forms_;
+  PublicVars vars_;
+};
+
+}  // namespace qv

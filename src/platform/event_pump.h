@@ -1,0 +1,15 @@
+// Lets pending events (buttons, datagrams, timers) run once; the loops call
+// it once per pass so that their handlers run nested inside the loop.
+#pragma once
+
+namespace qv {
+
+class EventPump {
+ public:
+  virtual ~EventPump() = default;
+  virtual void processEvents() = 0;
+  // Blocks for a short while when idle (pause); defaults to one pass.
+  virtual void processEventsFor(int ms) { (void)ms; processEvents(); }
+};
+
+}  // namespace qv
