@@ -60,7 +60,7 @@ void savedControls(Form& f) {
   };
   int y = 18;
   for (const Quick& q : quick) {
-    at(tip(combo(f, q.name, *q.items, q.value, "Frame1"), q.tooltip), 82, y, 94, 22);
+    at(tip(combo(f, q.name, *q.items, q.value, "Frame1"), q.tooltip), 94, y, 90, 22);
     y += 22;
   }
 
@@ -90,7 +90,7 @@ void quickLabels(Form& f) {
                                {"Combo10Label", "Audio Device"},   {"Combo12Label", "RAM Buffer"}};
   int y = 18;
   for (auto& c : captions) {
-    caption(f, c[0], c[1], "Frame1", 8, y, 72);
+    caption(f, c[0], c[1], "Frame1", 8, y, 84);
     y += 22;
   }
 }
