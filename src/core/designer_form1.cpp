@@ -102,7 +102,8 @@ void realTimeControls(Form& f) {
   at(tip(label(f, "Label7", "", "Frame2"), "Actual offset of the input waveform"), 186, 76, 62, 18);
   at(tip(button(f, "QuickRecButton", "Rec Mode", "Frame2"), "Stop and Toggle Rec Mode"), 136, 96, 112, 24);
   caption(f, "Text4Label", "Position", "Frame2", 8, 148, 56);
-  at(tip(button(f, "GoToS", "GoTo", "Frame2"), "Goto a new position in the file"), 150, 146, 56, 24);
+  // Playback's GoTo, enabled by the "File Analysis + Play" mode.
+  at(tip(button(f, "GoToS", "GoTo", "Frame2"), "Goto a new position in the file"), 150, 146, 56, 24).setEnabled(false);
 }
 
 void fileNavigation(Form& f) {
@@ -142,12 +143,12 @@ void fieldNotes(Form& f) {
 
 void pictures(Form& f) {
   at(tip(picture(f, "Picture2"), "Colour scale"), 536, 2, 256, 12);
-  at(tip(picture(f, "Picture1"), "dB scale"), 536, 14, 256, 18);
+  at(tip(picture(f, "Picture1"), "dB scale"), 536, 14, 256, 14);
   at(picture(f, "SpecGram"), kSpecLeftTics, kSpecTop, kQuickLeft - kSpecLeftTics - 16, kSpecHeight);
 }
 
 void statusLabels(Form& f) {
-  at(tip(label(f, "Label4", ""), "Run information"), 8, 26, 520, 18);
+  at(tip(label(f, "Label4", ""), "Run information"), 8, 30, 576, 16);
 
   // Right column, between the quick settings and the second start button.
   const int x = kQuickLeft;

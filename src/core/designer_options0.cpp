@@ -80,7 +80,9 @@ void savedControls(Form& f) {
   at(option(f, "OptionCS3", "Mono (Left + Right)", "CS", false, "FrameStereo"), 8, 62, 160, 20);
   at(option(f, "OptionCS4", "Mono (Left - Right)", "CS", false, "FrameStereo"), 172, 62, 160, 20);
 
-  at(tip(check(f, "SplitHourly", "Split hourly", 0, "FrameDisk"), "Create a new file every hour"), 8, 168, 110, 20);
+  // Hourly split and disk spanning apply to multiple-file recording only.
+  at(tip(check(f, "SplitHourly", "Split hourly", 0, "FrameDisk"), "Create a new file every hour"), 8, 168, 110, 20)
+      .setEnabled(false);
   at(tip(check(f, "AddRecN", "N", 0, "FrameDisk"), "Add a progressive number"), 8, 92, 40, 20);
   at(tip(check(f, "PresetAutoloadFlag", "Preset Autoload", 0, "FramePlayback"),
          "Load the .preset file saved beside a recording when it is opened"),
@@ -92,7 +94,8 @@ void savedControls(Form& f) {
   at(tip(check(f, "LockFormCheck", "Lock Form", 0), "Keep this panel in place"), 420, 482, 100, 20);
   at(tip(check(f, "AddGPS", "GPS DDE", 0, "FrameDisk"), "Get GPS data by DDE"), 152, 92, 84, 20);
   at(tip(check(f, "SpanDiskCheck", "Span disks", 0, "FrameDisk"), "Switches to next disk when full"), 122, 168, 100,
-     20);
+     20)
+      .setEnabled(false);
   at(tip(check(f, "AddUDP", "GPS", 0, "FrameDisk"), "Add GPS position received by UDP"), 240, 92, 56, 20);
   at(tip(check(f, "Check4", "Prog Path", 0, "FrameBasic"), "Preset dialogs open on the program folder"), 272, 166, 112,
      20);
