@@ -15,7 +15,7 @@ void buildForm1(Form& f) {
   text(f, "Text4", "");
   text(f, "Text5", "0");
   text(f, "Text6", "");
-  text(f, "Text7", "");
+  text(f, "Text7", "notes...");
   text(f, "StatusLine", "");
   text(f, "ZoomBaseField", "0");
   frame(f, "Frame1", "Quick Settings");
@@ -55,6 +55,18 @@ void buildForm1(Form& f) {
   frame(f, "Frame4", "").setVisible(false);
   frame(f, "Frame5", "").setVisible(false);
   button(f, "QuickRecButton", "Rec Mode");
+
+  // Note buttons; "Other >" writes the text of Text7.
+  const char* notes[][2] = {{"NoteR", "R"},   {"NoteSN", "SN"}, {"NoteCD", "CD"}, {"NoteC", "C"},
+                            {"NoteB", "B"},   {"NoteWH", "WH"}, {"NoteWL", "WL"}, {"NoteSC", "SC"},
+                            {"NoteSP", "SP"}, {"NoteN", "N"},   {"NoteOther", "Other >"}};
+  for (auto& n : notes) button(f, n[0], n[1]);
+
+  // Snapshots.
+  menu(f, "ScreenSnapshot", "[ScreenSnapshot]");
+  menu(f, "SaveSpectrogram", "Save Spectrogram to .bmp");
+  menu(f, "SaveForm", "Save Form to .bmp");
+  menu(f, "SaveScreen", "Save Screen to .bmp");
 
   // Mode menu.
   menu(f, "ModeMenu", "Mode");

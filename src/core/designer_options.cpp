@@ -10,6 +10,7 @@ void buildOptions0(Form& f) {
   for (const char* n : {"FileRecPathField", "DefPlayPathField", "MaxNFiles", "txtUDP2", "LocalPort1", "LocalPort2",
                         "RemoteIP2", "RemotePort2", "FSep", "FileRecNameField", "FileNamePostfix", "TimeTag"})
     text(f, n, "");
+  text(f, "SpanFolders", "");
   combo(f, "Combo1", lists::kBlockSize, "16384");
   combo(f, "Combo2", lists::kSampleRate, "48000");
   combo(f, "Combo3", lists::kFFTsize, "512");
@@ -35,6 +36,10 @@ void buildOptions0(Form& f) {
                         "LockFormCheck", "AddGPS", "SpanDiskCheck", "AddUDP", "Check4", "AddTimeStamp", "chkUDPSlave",
                         "CheckDDEsend"})
     check(f, n, "");
+  label(f, "LabelRecDuration", " --:--:--").setToolTip("Rec duration in hh:mm:ss");
+  label(f, "LabelFreeSpace", "");
+  button(f, "SetRecPath", "Set Path");
+  button(f, "SetExactTime", "Set Exact Time");
 }
 
 void buildOptions1(Form& f) {
@@ -48,7 +53,7 @@ void buildOptions1(Form& f) {
   f["AvgCoeffField"].setText("0.99");
   combo(f, "Combo1", {"0 - dB", "1 - Linear"}, "0 - dB");
   combo(f, "Combo2", {"1024", "1280", "1600"}, "");
-  combo(f, "Combo3", {}, "");
+  combo(f, "Combo3", {"Spectrogram", "Form", "Screen"}, "Spectrogram").setToolTip("Snapshot");
   combo(f, "Combo4", {}, "256");
   combo(f, "Combo9", {"1", "2", "4", "8", "16", "32", "64"}, "2");
   combo(f, "TapeSpeedCombo", {"0.1", "0.125", "0.25", "0.5", "1", "2", "4", "8", "10"}, "1");
