@@ -264,8 +264,8 @@ double recDuration(Program& p) {
 }
 
 std::string freeSpaceText(int64_t freeKB, const std::string& folder) {
-  std::string s = freeKB < 2000001 ? "(" + rec::numText(static_cast<int64_t>(roundEven(freeKB / 1000.0))) + " MB"
-                                   : std::string("( > 2GB");
+  // Whole megabytes, the remainder dropped: 1234567 kB reads 1234 MB.
+  std::string s = freeKB < 2000001 ? "(" + rec::numText(freeKB / 1000) + " MB" : std::string("( > 2GB");
   return s + " free on drive " + folder + ")";
 }
 
