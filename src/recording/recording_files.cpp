@@ -414,6 +414,7 @@ void installRecordingFiles(Program& p) {
                                                                                                          : "_");
     c->on(Event::Change, [&p, lastSep] { checkSeparator(p, *lastSep); });
   }
+  UpdateInfo(p);
 }
 
 }  // namespace qv

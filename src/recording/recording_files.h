@@ -77,6 +77,9 @@ struct SpanResult {
 };
 SpanResult spanToNextFolder(Program& p, const std::string& folder, int64_t maxFileKB);
 
+// Below this many free kB the recording drive counts as full.
+constexpr int64_t kDiskNearlyFullKB = 100000;
+
 // Size and mode settings read when a recording starts.
 struct RecordingLimits {
   double maxSizeMB = 0;
