@@ -1,0 +1,162 @@
+#include "recording/wav_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace qv {
+
+static void put16(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+static void put32(uint8_t* p, uint32_t v) {
+  put16(p, v & 0xFFFF);
+  put16(p + 2, v >> 16);
+}
+
+std::array<uint8_t, 44> buildWavHeader(int64_t fileLength, int channels, int sampleRate) {
+  std::array<uint8_t, 44> h{};
+  if (channels < 1) channels = 1;
+  std::memcpy(h.data(), "RIFF", 4);
+  // RIFF counts everything after its own 8 bytes; an empty file keeps 0.
+  put32(&h[4], static_cast<uint32_t>(fileLength >= 8 ? fileLength - 8 : 0));
+  std::memcpy(&h[8], "WAVEfmt ", 8);
+  put32(&h[16], 16);
+  put16(&h[20], 1);
+  put16(&h[22], static_cast<uint32_t>(channels));
+  put32(&h[24], static_cast<uint32_t>(sampleRate));
+  put32(&h[28], static_cast<uint32_t>(static_cast<int64_t>(sampleRate) * 2 * channels));
+  put16(&h[32], static_cast<uint32_t>(channels * 2));
+  put16(&h[34], 16);
+  std::memcpy(&h[36], "data", 4);
+  put32(&h[40], static_cast<uint32_t>(static_cast<int32_t>(fileLength - 44)));
+  return h;
+}
+
+static bool writeAll(int fd, const void* data, size_t n, int64_t offset, int* err) {
+  auto p = static_cast<const char*>(data);
+  while (n > 0) {
+    ssize_t w = ::pwrite(fd, p, n, offset);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      *err = errno;
+      return false;
+    }
+    if (w == 0) {
+      *err = ENOSPC;
+      return false;
+    }
+    p += w;
+    n -= static_cast<size_t>(w);
+    offset += w;
+  }
+  return true;
+}
+
+static std::string reason(const std::string& what, const std::string& path, int err) {
+  return what + " " + path + ": " + std::strerror(err);
+}
+
+static bool patchHeader(int fd, const std::string& path, int channels, int rate, std::string* error) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    if (error) *error = reason("Cannot read the length of", path, errno);
+    return false;
+  }
+  int64_t length = st.st_size;
+  if (length > kWavMaxFileBytes) {
+    if (error) *error = path + " is longer than a WAV header can describe (4 GB)";
+    return false;
+  }
+  auto h = buildWavHeader(length, channels, rate);
+  int err = 0;
+  if (!writeAll(fd, h.data(), h.size(), 0, &err)) {
+    if (error) *error = reason("Cannot write the header of", path, err);
+    return false;
+  }
+  return true;
+}
+
+bool WriteWavHeader(const std::string& path, int channels, int sampleRate, std::string* error) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    if (error) *error = reason("Cannot open", path, errno);
+    return false;
+  }
+  bool ok = patchHeader(fd, path, channels, sampleRate, error);
+  if (::close(fd) != 0 && ok) {
+    if (error) *error = reason("Cannot close", path, errno);
+    ok = false;
+  }
+  return ok;
+}
+
+WavWriter::~WavWriter() { close(); }
+
+bool WavWriter::fail(const std::string& what, int err) {
+  error_ = reason(what, path_, err);
+  return false;
+}
+
+bool WavWriter::create(const std::string& path, int channels, int sampleRate) {
+  if (isOpen()) close();
+  path_ = path;
+  channels_ = channels < 1 ? 1 : channels;
+  rate_ = sampleRate;
+  error_.clear();
+  pos_ = length_ = 0;
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd_ < 0) return fail("Cannot create", errno);
+  auto h = buildWavHeader(0, channels_, rate_);
+  int err = 0;
+  if (!writeAll(fd_, h.data(), h.size(), 0, &err)) {
+    ::close(fd_);
+    fd_ = -1;
+    return fail("Cannot write the header of", err);
+  }
+  length_ = kWavHeaderBytes;
+  pos_ = kWavDataStart;
+  return true;
+}
+
+bool WavWriter::append(const int16_t* samples, size_t count) {
+  if (!isOpen()) {
+    error_ = "No recording file is open";
+    return false;
+  }
+  const int64_t bytes = static_cast<int64_t>(count) * 2;
+  if (pos_ + bytes > kWavMaxFileBytes) {
+    error_ = path_ + " reached the 4 GB a WAV file can hold";
+    return false;
+  }
+  int err = 0;
+  // Samples are little-endian on disk, as on every machine this runs on.
+  static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__);
+  if (!writeAll(fd_, samples, static_cast<size_t>(bytes), pos_, &err)) return fail("Cannot write to", err);
+  pos_ += bytes;
+  if (pos_ > length_) length_ = pos_;
+  return true;
+}
+
+bool WavWriter::rewind() {
+  if (!isOpen()) {
+    error_ = "No recording file is open";
+    return false;
+  }
+  pos_ = kWavDataStart;
+  return true;
+}
+
+bool WavWriter::close() {
+  if (!isOpen()) return true;
+  bool ok = patchHeader(fd_, path_, channels_, rate_, &error_);
+  if (::close(fd_) != 0 && ok) ok = fail("Cannot close", errno);
+  fd_ = -1;
+  return ok;
+}
+
+}  // namespace qv

@@ -1,0 +1,69 @@
+// The WAV files the system writes: a 44-byte header, samples from byte 48.
+// Bytes 44..47 are zero and counted as data (data size = file length - 44);
+// stored files and every reader of the system rely on that layout.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace qv {
+
+constexpr int64_t kWavHeaderBytes = 44;
+constexpr int64_t kWavDataStart = 48;
+// Largest file whose size fields (length - 8, length - 44) fit in 32 bits.
+constexpr int64_t kWavMaxFileBytes = 0xFFFFFFFFLL;
+
+// Header for a file of `fileLength` bytes. An empty file gets the provisional
+// sizes 0 and -44 (hex FFFFFFD4) that mark an interrupted recording.
+std::array<uint8_t, 44> buildWavHeader(int64_t fileLength, int channels, int sampleRate);
+
+// Opens (or creates) the file keeping its content, writes the header for its
+// current length at offset 0 and closes it. False, with a reason in `error`,
+// when the file cannot be opened or written or is too long for a WAV header.
+bool WriteWavHeader(const std::string& path, int channels, int sampleRate, std::string* error = nullptr);
+
+// A recording file from creation to the final header. Writes go straight to
+// the file (no allocation per block); every failure returns false and leaves
+// a reason in error(), so the caller can log it and stop.
+class WavWriter {
+ public:
+  WavWriter() = default;
+  ~WavWriter();
+  WavWriter(const WavWriter&) = delete;
+  WavWriter& operator=(const WavWriter&) = delete;
+
+  // Starts the file empty (an old file of that name is truncated), writes the
+  // provisional header and positions at byte 48.
+  bool create(const std::string& path, int channels, int sampleRate);
+  // Appends at the current position. Refused (nothing written) when the file
+  // would grow past the 4 GB a WAV header can describe.
+  bool append(const int16_t* samples, size_t count);
+  // Circular recording: the next write goes to byte 48 again.
+  bool rewind();
+  // Final header for the file's length, then close. Harmless when not open.
+  bool close();
+
+  bool isOpen() const { return fd_ >= 0; }
+  const std::string& path() const { return path_; }
+  // 0-based offset of the next byte written (48 right after create/rewind).
+  int64_t position() const { return pos_; }
+  // Length of the file (the longest reached, also after a rewind).
+  int64_t length() const { return length_; }
+  int channels() const { return channels_; }
+  int sampleRate() const { return rate_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  bool fail(const std::string& what, int err);
+
+  int fd_ = -1;
+  std::string path_;
+  int channels_ = 1;
+  int rate_ = 48000;
+  int64_t pos_ = 0;
+  int64_t length_ = 0;
+  std::string error_;
+};
+
+}  // namespace qv
