@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "core/designer.h"
+#include "core/program.h"
+#include "platform/doubles/scripted_dialogs.h"
+#include "realtime/capture.h"
+#include "support/scripted_audio_input.h"
+
+namespace qv {
+namespace {
+
+using test::ScriptedAudioInput;
+using Calls = std::vector<std::string>;
+
+struct CaptureFixture : ::testing::Test {
+  ScriptedAudioInput in;
+  ScriptedDialogs dialogs;
+  Program program{[this] {
+                    Services s;
+                    s.audioIn = &in;
+                    s.dialogs = &dialogs;
+                    return s;
+                  }(),
+                  "/tmp"};
+  Capture cap{program};
+  std::vector<int16_t> samples = std::vector<int16_t>(8192, -1);
+
+  void SetUp() override { buildForms(program.forms()); }
+
+  // One pass of a loop: every slot in order; returns the block numbers taken.
+  std::vector<int> pass() {
+    std::vector<int> taken;
+    for (int s = 0; s < cap.buffers(); ++s) {
+      if (cap.takeSlot(s, samples.data())) taken.push_back(samples[0]);
+      cap.afterVisit();
+    }
+    return taken;
+  }
+  int fails() { return program.vars().FailCount; }
+  std::string label(const char* n) { return program.form1()[n].caption(); }
+};
+
+TEST_F(CaptureFixture, OpenQueriesAllocatesQueuesInSlotOrderThenStarts) {
+  ASSERT_EQ(cap.open(-1, 44100, 1, 4096, 4), 0);
+  EXPECT_EQ(in.takeCalls(), (Calls{"query", "open", "add 0", "add 1", "add 2", "add 3", "start"}));
+  EXPECT_EQ(in.lastDevice, -1);
+  EXPECT_EQ(in.lastFormat.sampleRate, 44100);
+  EXPECT_EQ(in.lastFormat.channels, 1);
+  EXPECT_EQ(in.lastFormat.bitsPerSample, 16);
+  EXPECT_EQ(cap.state(), Capture::State::Running);
+  EXPECT_EQ(in.queueSlots(), (std::vector<int>{0, 1, 2, 3}));
+}
+
+TEST_F(CaptureFixture, StereoBuffersHoldBlockSizeSamplesOfInterleavedFrames) {
+  ASSERT_EQ(cap.open(0, 48000, 2, 4096, 2), 0);
+  EXPECT_EQ(in.lastFormat.channels, 2);
+  samples.assign(8192, -1);
+  in.complete(1);
+  ASSERT_TRUE(cap.takeSlot(0, samples.data()));
+  // 4096 samples = 2048 left/right frames copied; nothing beyond.
+  EXPECT_EQ(samples[4095], 1);
+  EXPECT_EQ(samples[4096], -1);
+}
+
+TEST_F(CaptureFixture, BlocksAreTakenAndRequeuedInSlotOrder) {
+  ASSERT_EQ(cap.open(-1, 48000, 1, 1024, 4), 0);
+  in.takeCalls();
+  in.complete(3);
+  EXPECT_EQ(pass(), (std::vector<int>{1, 2, 3}));
+  // Each taken buffer went straight back behind the one still queued.
+  EXPECT_EQ(in.takeCalls(), (Calls{"add 0", "add 1", "add 2"}));
+  EXPECT_EQ(in.queueSlots(), (std::vector<int>{3, 0, 1, 2}));
+
+  in.complete(2);  // slot 3, then slot 0
+  EXPECT_EQ(pass(), (std::vector<int>{5, 4}));  // visits go 0..3, so block 5 (slot 0) comes first
+  in.complete(3);  // slots 1, 2, then 0 again
+  EXPECT_EQ(pass(), (std::vector<int>{8, 6, 7}));
+  EXPECT_EQ(in.queueSlots(), (std::vector<int>{3, 0, 1, 2}));
+  // Slot 3 was still marked from the pass before while 0, 1 and 2 were full,
+  // yet it had been queued again and the device never ran dry: no fail.
+  EXPECT_EQ(label("Label21"), "4");
+  EXPECT_EQ(fails(), 0);
+}
+
+TEST_F(CaptureFixture, SingleBufferCountsAFailAtEveryVisitThatFindsItFull) {
+  ASSERT_EQ(cap.open(-1, 48000, 1, 1024, 1), 0);
+  for (int visit = 1; visit <= 3; ++visit) {
+    in.complete(1);
+    EXPECT_EQ(pass(), std::vector<int>{visit});
+    EXPECT_EQ(fails(), visit);
+  }
+  EXPECT_TRUE(pass().empty());  // an empty visit counts nothing
+  EXPECT_EQ(fails(), 3);
+  EXPECT_EQ(label("Label20"), "0");
+  EXPECT_EQ(label("Label21"), "1");
+}
+
+TEST_F(CaptureFixture, PauseLongerThanTheRingAddsFailsAfterItEnds) {
+  ASSERT_EQ(cap.open(-1, 48000, 1, 1024, 4), 0);
+  for (int i = 0; i < 8; ++i) {  // keeping up: one block per pass
+    in.complete(1);
+    EXPECT_EQ(pass().size(), 1u);
+  }
+  EXPECT_EQ(fails(), 0);
+  EXPECT_EQ(label("Label21"), "2");  // the mark of the slot taken in the pass before
+
+  // Paused for 7 blocks: only the 4 queued buffers can fill.
+  EXPECT_EQ(in.complete(7), 4);
+  EXPECT_EQ(fails(), 0);  // nothing is counted while no pass runs
+
+  // The first pass after the pause finds every buffer full: one fail, counted
+  // when the pass has visited the last slot.
+  std::vector<int> taken;
+  for (int s = 0; s < 4; ++s) {
+    ASSERT_TRUE(cap.takeSlot(s, samples.data()));
+    EXPECT_EQ(cap.afterVisit(), s == 3) << "visit " << s;
+  }
+  EXPECT_EQ(fails(), 1);
+  EXPECT_EQ(label("Label20"), "4");
+  EXPECT_EQ(label("Label21"), "4");
+
+  // Still behind: every pass that finds all buffers full adds one.
+  in.complete(4);
+  EXPECT_EQ(pass().size(), 4u);
+  EXPECT_EQ(fails(), 2);
+
+  // Caught up: the count of full slots falls and no fail is added.
+  in.complete(1);
+  pass();
+  EXPECT_EQ(fails(), 2);
+  EXPECT_EQ(label("Label20"), "1");
+  EXPECT_EQ(label("Label21"), "4");
+}
+
+TEST_F(CaptureFixture, CloseWithEveryBufferQueuedStopsResetsAndReleases) {
+  ASSERT_EQ(cap.open(-1, 48000, 1, 1024, 4), 0);
+  in.takeCalls();
+  cap.close();
+  EXPECT_EQ(in.takeCalls(), (Calls{"stop", "reset", "close"}));
+  EXPECT_EQ(cap.state(), Capture::State::Closed);
+  EXPECT_EQ(in.queued(), 0);
+  EXPECT_FALSE(cap.takeSlot(0, samples.data()));  // nothing left to touch
+  cap.close();                                    // a second close does nothing
+  EXPECT_TRUE(in.takeCalls().empty());
+}
+
+TEST_F(CaptureFixture, StoppedCaptureKeepsFilledBlocksButQueuesNothingMore) {
+  ASSERT_EQ(cap.open(-1, 48000, 1, 1024, 2), 0);
+  in.complete(1);
+  in.takeCalls();
+  cap.stop();
+  EXPECT_TRUE(cap.takeSlot(0, samples.data()));
+  EXPECT_EQ(samples[0], 1);
+  EXPECT_EQ(in.takeCalls(), Calls{"stop"});
+  cap.close();
+  EXPECT_EQ(in.takeCalls(), (Calls{"reset", "close"}));
+}
+
+TEST_F(CaptureFixture, RefusedFormatIsReportedAndNothingIsOpened) {
+  in.queryResult = kWaveBadFormat;
+  program.form1()["Frame1"].setEnabled(false);
+  EXPECT_EQ(cap.open(-1, 200000, 2, 4096, 4), kWaveBadFormat);
+  EXPECT_EQ(in.takeCalls(), Calls{"query"});
+  ASSERT_EQ(dialogs.texts().size(), 1u);
+  EXPECT_EQ(dialogs.texts()[0], "Couldn't open wave device due to Error  32 BADFORMAT");
+  EXPECT_TRUE(program.form1()["Frame1"].enabled());
+  EXPECT_EQ(program.form1()["StartStop"].caption(), "RESET");
+  EXPECT_FALSE(cap.isOpen());
+}
+
+TEST_F(CaptureFixture, DeviceThatFailsToOpenIsReportedWithItsCode) {
+  in.openResult = kWaveAllocated;
+  EXPECT_EQ(cap.open(0, 48000, 1, 4096, 4), kWaveAllocated);
+  EXPECT_EQ(in.takeCalls(), (Calls{"query", "open"}));
+  ASSERT_EQ(dialogs.texts().size(), 1u);
+  EXPECT_EQ(dialogs.texts()[0], "Couldn't open wave device due to Error  4");
+  EXPECT_FALSE(cap.isOpen());
+  cap.close();
+  EXPECT_TRUE(in.takeCalls().empty());
+}
+
+TEST_F(CaptureFixture, ReopenStartsAFreshRun) {
+  ASSERT_EQ(cap.open(-1, 48000, 1, 1024, 1), 0);
+  in.complete(1);
+  pass();
+  EXPECT_EQ(fails(), 1);
+  ASSERT_EQ(cap.open(-1, 48000, 1, 1024, 2), 0);  // closes the old one first
+  EXPECT_EQ(fails(), 0);
+  EXPECT_EQ(label("Label21"), "0");
+  EXPECT_EQ(cap.buffers(), 2);
+  EXPECT_EQ(in.queueSlots(), (std::vector<int>{0, 1}));
+}
+
+TEST_F(CaptureFixture, WaveInBuffersComesFromTheSpecialSettingsWithinOneToSixteen) {
+  Control& c = program.options2()["Combo2"];
+  EXPECT_EQ(Capture::WaveInBuffers(program), 2);  // designer default
+  c.setText("16");
+  EXPECT_EQ(Capture::WaveInBuffers(program), 16);
+  c.setText("40");
+  EXPECT_EQ(Capture::WaveInBuffers(program), 16);
+  c.setText("");
+  EXPECT_EQ(Capture::WaveInBuffers(program), 1);
+}
+
+}  // namespace
+}  // namespace qv
