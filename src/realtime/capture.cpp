@@ -59,6 +59,8 @@ int Capture::open(int device, int sampleRate, int channels, int blockSize, int n
   busyMax_ = 0;
   fullThisPass_ = 0;
   lastVisited_ = -1;
+  next_ = passStart_ = 0;
+  stalled_ = false;
   p_.vars().FailCount = 0;
   label20_ = p_.form1().find("Label20");
   label21_ = p_.form1().find("Label21");
@@ -71,13 +73,22 @@ int Capture::open(int device, int sampleRate, int channels, int blockSize, int n
   return kWaveOk;
 }
 
-bool Capture::takeSlot(int slot, int16_t* dest) {
-  if (state_ == State::Closed || slot < 0 || slot >= nbuf_) return false;
-  if (slot == 0) fullThisPass_ = 0;
-  lastVisited_ = slot;
+bool Capture::takeSlot(int visit, int16_t* dest) {
+  if (state_ == State::Closed || visit < 0 || visit >= nbuf_) return false;
+  if (visit == 0) {
+    passStart_ = next_;
+    fullThisPass_ = 0;
+    stalled_ = false;
+  }
+  lastVisited_ = visit;
+  const int slot = (passStart_ + visit) % nbuf_;
   WaveBuffer& b = bufs_[slot];
-  // The acquire load makes the device thread's samples visible before we read them.
-  if (!b.done.load(std::memory_order_acquire)) {
+  // The device fills buffers in queue order, so once the next buffer is not
+  // ready none after it may be taken in this pass: it would be a newer block
+  // jumping ahead of one that completes a moment later. The acquire load
+  // makes the device thread's samples visible before they are read.
+  if (stalled_ || !b.done.load(std::memory_order_acquire)) {
+    stalled_ = true;
     if (marks_[slot]) --busy_;
     marks_[slot] = 0;
     return false;
@@ -91,6 +102,7 @@ bool Capture::takeSlot(int slot, int16_t* dest) {
   b.bytesRecorded = 0;
   b.done.store(false, std::memory_order_release);
   if (state_ == State::Running) in_->addBuffer(b);
+  next_ = (slot + 1) % nbuf_;
   return true;
 }
 

@@ -3,11 +3,14 @@
 // two channels BlockSize / 2 interleaved frames, left first). Buffers are
 // allocated at open and released at close; polling allocates nothing.
 //
-// A pass of a loop visits every slot in order:
-//   for (int s = 0; s < cap.buffers(); ++s) {
-//     if (cap.takeSlot(s, samples + carry)) { ...analyse the block... }
+// A pass of a loop makes one visit per buffer:
+//   for (int v = 0; v < cap.buffers(); ++v) {
+//     if (cap.takeSlot(v, samples + carry)) { ...analyse the block... }
 //     if (cap.afterVisit() && recording) log "Fail";
 //   }
+// Visits go round the slots in slot order, starting each pass at the slot
+// that holds the oldest outstanding block, so blocks come out exactly in the
+// order the device filled them even when it has wrapped round the ring.
 #pragma once
 
 #include <cstdint>
@@ -41,10 +44,11 @@ class Capture {
   // the buffer labels.
   int open(int device, int sampleRate, int channels, int blockSize, int nbuf);
 
-  // One slot visit. A filled slot is marked, its BlockSize samples are copied
-  // to `dest` (when not null) and it goes back to the device queue at once:
-  // true. An empty slot is unmarked: false.
-  bool takeSlot(int slot, int16_t* dest);
+  // Visit number `visit` (0..NBuf-1) of a pass; visit 0 begins the pass. A
+  // filled slot is marked, its BlockSize samples are copied to `dest` (when
+  // not null) and it goes back to the device queue at once: true. An empty
+  // slot is unmarked: false.
+  bool takeSlot(int visit, int16_t* dest);
   // After every slot visit: the busy count (slots found full at their last
   // visit) in Label20 and its largest value of the run in Label21. At the
   // visit that ends a pass (the last slot) in which every slot was found full
@@ -80,8 +84,11 @@ class Capture {
   uint16_t marks_[kMaxBuffers] = {};
   int busy_ = 0;
   int busyMax_ = 0;
-  int fullThisPass_ = 0;  // slots found full since slot 0 was last visited
-  int lastVisited_ = -1;
+  int fullThisPass_ = 0;  // slots found full in the current pass
+  int lastVisited_ = -1;  // visit number
+  int next_ = 0;          // slot of the oldest outstanding block
+  int passStart_ = 0;
+  bool stalled_ = false;  // this pass met a buffer not yet filled
   Control* label20_ = nullptr;
   Control* label21_ = nullptr;
   int shown20_ = -1;

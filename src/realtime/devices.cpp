@@ -1,6 +1,7 @@
 #include "realtime/devices.h"
 
 #include <chrono>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -163,7 +164,7 @@ void CheckAudioDevices(Program& p) {
   printDevices(outputDevices(p));
 }
 
-void AttachDeviceCommands(Program& p) {
+void AttachDeviceHandlers(Program& p) {
   auto plain = [](std::string t) {
     std::erase(t, '&');  // menu accelerators
     return t;
@@ -176,6 +177,12 @@ void AttachDeviceCommands(Program& p) {
     else if (caption == "Check Audio Devices" || c->name() == "CheckAudioDevices")
       c->on(Event::Click, [&p] { CheckAudioDevices(p); });
   }
+  // Devices may have been switched while the Special Settings panel was open.
+  auto wasShown = std::make_shared<bool>(p.options2().shown());
+  p.options2().addObserver([&p, wasShown](const Form& f) {
+    if (*wasShown && !f.shown()) ListAudioDevices(p);
+    *wasShown = f.shown();
+  });
 }
 
 }  // namespace qv

@@ -40,7 +40,8 @@ void RefreshAudioDevices(Program& p);
 void CheckAudioDevices(Program& p);
 
 // Attaches the two commands to the main window's menu items with those
-// captions, when the menu has them.
-void AttachDeviceCommands(Program& p);
+// captions, when the menu has them, and relists the devices whenever the
+// Special Settings panel closes. Call once at start-up.
+void AttachDeviceHandlers(Program& p);
 
 }  // namespace qv

@@ -166,11 +166,21 @@ TEST_F(DeviceFixture, CheckPrintsEveryInputThenEveryOutputOnTheSpectrogram) {
   for (size_t i = 1; i < surface->texts.size(); ++i) EXPECT_GT(surface->texts[i].y, surface->texts[i - 1].y);
 }
 
+TEST_F(DeviceFixture, ClosingTheSpecialSettingsPanelRelistsTheDevices) {
+  AttachDeviceHandlers(program);
+  ListAudioDevices(program);
+  in.deviceList.push_back({"Card C", 2});
+  program.options2().setShown(true);
+  EXPECT_EQ(mainList().items().size(), 3u);  // opening it changes nothing
+  program.options2().setShown(false);
+  EXPECT_EQ(mainList().items().back(), "Card C");
+  EXPECT_EQ(basicList().items().back(), "Card C");
+}
+
 TEST_F(DeviceFixture, MenuCommandsAttachByCaptionWhenPresent) {
-  AttachDeviceCommands(program);  // no such items yet: nothing happens
   Control& m = program.form1().add("mnuCheckDev", Kind::MenuItem);
   m.setCaption("&Check Audio Devices");
-  AttachDeviceCommands(program);
+  AttachDeviceHandlers(program);
   auto surface = std::make_shared<test::MemorySurface>(640, 400);
   program.form1()["SpecGram"].setSurface(surface);
   m.click();
