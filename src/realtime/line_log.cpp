@@ -7,9 +7,19 @@
 
 namespace qv {
 
-static bool writeAll(int fd, const char* p, size_t n) {
+bool LineLog::create(const std::string& path) {
+  close();
+  path_ = path;
+  fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+  return fd_ >= 0;
+}
+
+bool LineLog::append(std::string_view line) {
+  if (fd_ < 0) return false;
+  const char* p = line.data();
+  size_t n = line.size();
   while (n > 0) {
-    ssize_t w = ::write(fd, p, n);
+    ssize_t w = ::write(fd_, p, n);
     if (w < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -20,24 +30,10 @@ static bool writeAll(int fd, const char* p, size_t n) {
   return true;
 }
 
-bool LineLog::create(const std::string& path) {
-  path_ = path;
-  active_ = false;
-  int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  active_ = ::close(fd) == 0;
-  return active_;
-}
-
-bool LineLog::append(std::string_view line) {
-  if (!active_) return false;
-  // O_CREAT: a log deleted while the run goes on starts again rather than
-  // silently losing every later line.
-  int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  bool ok = writeAll(fd, line.data(), line.size());
-  if (::close(fd) != 0) ok = false;
-  return ok;
+void LineLog::close() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
 }
 
 }  // namespace qv

@@ -6,6 +6,7 @@
 #include "core/designer.h"
 #include "core/program.h"
 #include "platform/doubles/fake_clock.h"
+#include "realtime/line_log.h"
 #include "realtime/print_line.h"
 #include "realtime/tracker.h"
 #include "realtime/trigger.h"
@@ -78,6 +79,19 @@ TEST(PrintLine, ItemsFollowDirectlyOrFromTheNextFourteenColumnZone) {
   EXPECT_EQ(l.view(), "12345678901234567" + std::string(11, ' ') + "b");
   l.clear().real(1066.6667f).real(12345678.0).real(-0.0).real(1e-6);
   EXPECT_EQ(l.view(), " 1066.667  12345678  0  1e-06 ");
+}
+
+TEST(LineLog, EveryLineIsInTheFileBeforeTheRunEndsAndFailuresAreAnswered) {
+  TempDir dir;
+  LineLog log;
+  ASSERT_TRUE(log.create(dir.file("a.txt")));
+  EXPECT_TRUE(log.append("one\r\n"));
+  EXPECT_EQ(readFile(dir.file("a.txt")), "one\r\n");  // nothing waits in a buffer
+  log.close();
+  EXPECT_FALSE(log.append("two\r\n"));
+  EXPECT_FALSE(log.create(dir.file("no/such/folder.txt")));
+  EXPECT_FALSE(log.active());
+  if (log.create("/dev/full")) EXPECT_FALSE(log.append("x\r\n"));  // a full disk
 }
 
 TEST_F(DetectorFixture, InitTrackingReadsTheTrackFrame) {
