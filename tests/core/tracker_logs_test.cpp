@@ -91,7 +91,9 @@ TEST(LineLog, EveryLineIsInTheFileBeforeTheRunEndsAndFailuresAreAnswered) {
   EXPECT_FALSE(log.append("two\r\n"));
   EXPECT_FALSE(log.create(dir.file("no/such/folder.txt")));
   EXPECT_FALSE(log.active());
-  if (log.create("/dev/full")) EXPECT_FALSE(log.append("x\r\n"));  // a full disk
+  if (log.create("/dev/full")) {
+    EXPECT_FALSE(log.append("x\r\n"));  // a full disk
+  }
 }
 
 TEST_F(DetectorFixture, InitTrackingReadsTheTrackFrame) {
