@@ -69,7 +69,11 @@ int Capture::open(int device, int sampleRate, int channels, int blockSize, int n
   showCount(label21_, 0, shown21_);
 
   state_ = State::Running;
-  in_->start();
+  if (int rc = in_->start(); rc != kWaveOk) {
+    close();
+    ReportWaveOpenError(p_, rc);
+    return rc;
+  }
   return kWaveOk;
 }
 

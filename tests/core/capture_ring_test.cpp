@@ -283,6 +283,15 @@ TEST_F(CaptureFixture, DeviceThatFailsToOpenIsReportedWithItsCode) {
   EXPECT_TRUE(in.takeCalls().empty());
 }
 
+TEST_F(CaptureFixture, DeviceThatWillNotStartIsClosedAndReported) {
+  in.startResult = kWaveBadDevice;
+  EXPECT_EQ(cap.open(0, 48000, 1, 4096, 2), kWaveBadDevice);
+  EXPECT_EQ(in.takeCalls(), (Calls{"query", "open", "add 0", "add 1", "start", "stop", "reset", "close"}));
+  EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Couldn't open wave device due to Error  2"});
+  EXPECT_FALSE(cap.isOpen());
+  EXPECT_EQ(in.queued(), 0);
+}
+
 TEST_F(CaptureFixture, ReopenStartsAFreshRun) {
   ASSERT_EQ(cap.open(-1, 48000, 1, 1024, 1), 0);
   in.complete(1);

@@ -18,6 +18,7 @@ class ScriptedAudioInput : public AudioInput {
   std::vector<AudioDeviceInfo> deviceList = {{"Default", 2}, {"Card A", 2}, {"Card B", 1}};
   int queryResult = kWaveOk;
   int openResult = kWaveOk;
+  int startResult = kWaveOk;
   std::vector<std::string> calls;  // "query", "open", "add 0", "start", "stop", "reset", "close"
   WaveFormat lastFormat;
   int lastDevice = -99;
@@ -45,8 +46,8 @@ class ScriptedAudioInput : public AudioInput {
   }
   int start() override {
     calls.push_back("start");
-    started_ = true;
-    return kWaveOk;
+    started_ = startResult == kWaveOk;
+    return startResult;
   }
   int stop() override {
     calls.push_back("stop");
