@@ -37,6 +37,8 @@ struct PublicVars {
   bool StopFlag = true;  // true whenever no loop runs or a stop is requested
   int ColumnX = 0;
   int64_t ColumnCount = 0;
+  int FailCount = 0;      // capture gaps since the run or the current file began
+  int OverloadCount = 0;
 
   // Window geometry.
   int ScreenXsize = 1024;
