@@ -60,8 +60,6 @@ struct PublicVars {
   std::string RecFile;     // file being recorded
   std::string RecLogFile;  // program folder + "RecLog.Log"
   std::string FileTime;    // position in the current file, hh:mm:ss.mmm
-  int FailCount = 0;
-  int OverloadCount = 0;
   double RecDuration = 0;  // seconds one file of the maximum size holds
 };
 
