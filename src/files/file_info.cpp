@@ -242,6 +242,13 @@ FileCheck GetFileInfo(const std::string& path, const RawFileSettings& raw, FileI
   return res;
 }
 
+double positionSeconds(const FileInfo& info, int64_t position) {
+  if (info.SampleRate <= 0) return 0;
+  double perFrame = info.FileType == kFileExt ? 4.0 : 2.0 * std::max(1, info.channels);
+  double s = static_cast<double>(position - info.HeaderSize) / (info.SampleRate * perFrame);
+  return info.FileType == kFileEars ? s * 500.0 / 512.0 : s;
+}
+
 int64_t extDivisorForPeak(int64_t peak) {
   if (peak <= 0) return 1;
   double e = std::log(static_cast<double>(peak) / 32768.0) / std::log(2.0);

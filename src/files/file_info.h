@@ -69,6 +69,11 @@ std::string fileExtension(const std::string& path);
 // every file loop, so a file that grew meanwhile is re-measured.
 FileCheck GetFileInfo(const std::string& path, const RawFileSettings& raw, FileInfo& info);
 
+// Seconds of audio before a loop position: 2 bytes per sample and channel (4
+// for EXT); EARS positions count record headers too, so they are scaled by
+// 500/512.
+double positionSeconds(const FileInfo& info, int64_t position);
+
 // Channel count, rate, block align, bits and RIFF size of a WAV file, taken
 // from its "fmt " chunk wherever it stands. False when the file cannot be
 // read as WAV (error in `why`).

@@ -14,7 +14,8 @@ inline int16_t clip16(long long v) { return static_cast<int16_t>(std::clamp<long
 
 inline int16_t fromFloat(double f) {
   if (!(f == f)) return 0;  // NaN
-  double v = std::nearbyint(f * 32768.0);
+  // Half up, as the integer widths round, so float and 24-bit copies agree.
+  double v = std::floor(f * 32768.0 + 0.5);
   if (v > 32767.0) return 32767;
   if (v < -32768.0) return -32768;
   return static_cast<int16_t>(v);
