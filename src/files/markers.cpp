@@ -98,11 +98,13 @@ MarkerLoad parseMarkers(std::string_view text) {
 }
 
 MarkerLoad readMarkerFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
+  std::ifstream f(path, std::ios::binary | std::ios::ate);
   if (!f) return {};
   // A test facility: a marker file beyond a few megabytes is not one.
-  constexpr size_t kMaxBytes = 16 * 1024 * 1024;
-  std::string text(kMaxBytes, '\0');
+  constexpr std::streamoff kMaxBytes = 16 * 1024 * 1024;
+  std::streamoff len = f.tellg();
+  f.seekg(0);
+  std::string text(static_cast<size_t>(std::clamp<std::streamoff>(len, 0, kMaxBytes)), '\0');
   f.read(text.data(), static_cast<std::streamsize>(text.size()));
   text.resize(static_cast<size_t>(f.gcount()));
   return parseMarkers(text);

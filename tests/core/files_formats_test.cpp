@@ -367,7 +367,7 @@ TEST(FileFormats, KayRawExtAndSxxFiles) {
 
   // EXT: header skip, 32-bit values divided and rounded half to even, clipped.
   Bytes e;
-  e.pad(6, 'h').s32(3 * 64 + 32).s32(5 * 64 + 32).s32(-64 * 40000).s32(64 * 100);
+  e.pad(6, 'h').s32(2 * 64 + 32).s32(-(4 * 64 + 32)).s32(-64 * 40000).s32(64 * 100);
   test::writeFile(d.file("e.ext"), e.b);
   raw = {6, 5000, 64};
   ASSERT_TRUE(info(d.file("e.ext"), fi, raw).ok);
@@ -375,7 +375,7 @@ TEST(FileFormats, KayRawExtAndSxxFiles) {
   EXPECT_EQ(fi.HeaderSize, 6);
   EXPECT_EQ(fi.FileSize, 22);
   EXPECT_EQ(fi.frames, 4);
-  EXPECT_EQ(readAll(d.file("e.ext"), fi), (std::vector<int16_t>{4, 6, -32768, 100}));
+  EXPECT_EQ(readAll(d.file("e.ext"), fi), (std::vector<int16_t>{2, -4, -32768, 100}));
   {
     SampleReader r;
     ASSERT_TRUE(r.open(d.file("e.ext"), fi));
