@@ -95,29 +95,52 @@ bool ReadWavHeader(const std::string& path, WavHeaderInfo& out, std::string* why
   return true;
 }
 
+namespace {
+const char* const kMxx[] = {"M08", "M09", "M11", "M16", "M22", "M32", "M44", "M48"};
+const char* const kSxx[] = {"S08", "S09", "S11", "S16", "S22", "S32", "S44", "S48"};
+bool inList(const std::string& ext, const char* const* list) {
+  for (int i = 0; i < 8; ++i)
+    if (ext == list[i]) return true;
+  return false;
+}
+}  // namespace
+
+bool knownExtension(const std::string& ext) {
+  return ext == "WAV" || inList(ext, kMxx) || inList(ext, kSxx) || ext == "DAP" || ext == "BIN" || ext == "RAW" ||
+         ext == "EXT" || ext == "KAY" || ext == "001" || ext == "002" || ext == "003" || ext == "004";
+}
+
 FileCheck GetFileInfo(const std::string& path, const RawFileSettings& raw, FileInfo& info) {
-  FileCheck res;
   info.FileType = kFileNone;
   info.HeaderSize = 0;
   info.headerNeedsRepair = false;
+  FileCheck res;
   std::string ext = fileExtension(path);
-
-  static const char* const kMxx[] = {"M08", "M09", "M11", "M16", "M22", "M32", "M44", "M48"};
-  static const char* const kSxx[] = {"S08", "S09", "S11", "S16", "S22", "S32", "S44", "S48"};
-  auto in = [&](const char* const* list) {
-    for (int i = 0; i < 8; ++i)
-      if (ext == list[i]) return true;
-    return false;
-  };
-  bool known = ext == "WAV" || in(kMxx) || in(kSxx) || ext == "DAP" || ext == "BIN" || ext == "RAW" ||
-               ext == "EXT" || ext == "KAY" || ext == "001" || ext == "002" || ext == "003" || ext == "004";
-  if (!known) {
+  if (!knownExtension(ext)) {
     res.message = "Unknown File Extension (" + path + " > " + ext + ")";
     return res;
+  }
+  if (inList(ext, kMxx) || ext == "DAP") {
+    MxxHeader h;
+    if (fileLength(path) >= 256) ReadMxxHeader(path, h);  // the kilo-count rewrite
   }
   FileByteSource f;
   if (!f.open(path)) {
     res.message = "Cannot open " + path;
+    return res;
+  }
+  return describeFile(f, path, ext, raw, info);
+}
+
+FileCheck describeFile(const ByteSource& f, const std::string& path, const std::string& ext,
+                       const RawFileSettings& raw, FileInfo& info) {
+  FileCheck res;
+  info.FileType = kFileNone;
+  info.HeaderSize = 0;
+  info.headerNeedsRepair = false;
+  auto in = [&](const char* const* list) { return inList(ext, list); };
+  if (!knownExtension(ext)) {
+    res.message = "Unknown File Extension (" + path + " > " + ext + ")";
     return res;
   }
   const int64_t len = f.size();
@@ -147,12 +170,11 @@ FileCheck GetFileInfo(const std::string& path, const RawFileSettings& raw, FileI
       res.message = cannotOpen(path, "the file is shorter than its 256-byte header");
       return res;
     }
-    f.close();
+    uint8_t rateField[6];
+    f.readAt(18, rateField, 6);
     MxxHeader h;
-    if (!ReadMxxHeader(path, h)) {
-      res.message = "Cannot open " + path;
-      return res;
-    }
+    h.sampleRate = clampInt(roundEven(leadingNumber(std::string(reinterpret_cast<char*>(rateField), 6))));
+    h.fileSize = len - 256;
     if (!validRate(h.sampleRate)) {
       res.message = cannotOpen(path, "the header gives no valid sampling rate");
       return res;

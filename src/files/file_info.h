@@ -74,6 +74,12 @@ FileCheck GetFileInfo(const std::string& path, const RawFileSettings& raw, FileI
 // 500/512.
 double positionSeconds(const FileInfo& info, int64_t position);
 
+// The same from any byte source, for a file of extension `ext` (upper case);
+// the path only goes into messages. No byte is written.
+FileCheck describeFile(const ByteSource& src, const std::string& path, const std::string& ext,
+                       const RawFileSettings& raw, FileInfo& info);
+bool knownExtension(const std::string& ext);
+
 // Channel count, rate, block align, bits and RIFF size of a WAV file, taken
 // from its "fmt " chunk wherever it stands. False when the file cannot be
 // read as WAV (error in `why`).
