@@ -458,3 +458,34 @@ TEST(FileFormats, ExtCheckSuggestsAPowerOfTwoDivisor) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+// Positions beyond 2 GB (recordings up to 4 GB and more) are 64-bit all the way.
+TEST(FileFormats, SamplesBeyondTwoGigabytesAreReachable) {
+  test::TempDir d;
+  std::string path = d.file("big.wav");
+  const int64_t len = 3'500'000'048LL;
+  test::writeFile(path, test::ownWavHeader(2, 48000, 0, 0xFFFFFFD4).zeros(4).b);
+  if (::truncate(path.c_str(), len) != 0) GTEST_SKIP() << "no room for a sparse 3.5 GB file";
+  FileByteSource w;
+  ASSERT_TRUE(w.open(path, true));
+  const uint8_t last[4] = {0x34, 0x12, 0xCC, 0xED};
+  ASSERT_TRUE(w.writeAt(len - 4, last, 4));
+  w.close();
+  FileInfo fi;
+  ASSERT_TRUE(GetFileInfo(path, {}, fi).ok);
+  EXPECT_EQ(fi.frames, (len - 48) / 4);
+  EXPECT_EQ(fi.FileSize, len);
+  SampleReader r;
+  ASSERT_TRUE(r.open(path, fi));
+  int16_t s[4];
+  ASSERT_EQ(r.readFrames(r.frameAt(len - 4), s, 2), 1u);
+  EXPECT_EQ(s[0], 0x1234);
+  EXPECT_EQ(s[1], static_cast<int16_t>(0xEDCC));
+  EXPECT_DOUBLE_EQ(positionSeconds(fi, len), (len - 48) / 192000.0);
+}
+
+}  // namespace
+}  // namespace qv

@@ -10,6 +10,7 @@
 #include "files/file_info.h"
 #include "files/header_tools.h"
 #include "files/open_dialog.h"
+#include "files/open_file.h"
 #include "platform/doubles/scripted_dialogs.h"
 #include "support/temp_dir.h"
 #include "core/files_test_util.h"
@@ -295,6 +296,34 @@ TEST_F(FileTools, FixMenuRepairsThenShowsOrWarns) {
   ASSERT_EQ(dialogs.shown.size(), 2u);
   EXPECT_EQ(dialogs.shown[1].icon, MsgIcon::Warning);
   EXPECT_EQ(test::readFile(dir.file("b.wav")), "RIFF");
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(OpenFileChecks, AnUnfinishedHeaderIsRepairedAndTheLabelDescribesTheFile) {
+  TempDir d;
+  Bytes h = ownWavHeader(1, 48000, 0, 0xFFFFFFD4);
+  test::writeFile(d.file("rec.wav"), h.zeros(4 + 2048).b);
+  FileInfo fi;
+  OpenCheck c = checkFileForOpen(d.file("rec.wav"), {}, fi);
+  ASSERT_TRUE(c.ok);
+  EXPECT_TRUE(c.headerRepaired);
+  EXPECT_EQ(u32At(test::readFile(d.file("rec.wav")), 4), 2096u - 8);
+  EXPECT_EQ(fi.frames, 1024);
+  c = checkFileForOpen(d.file("rec.wav"), {}, fi);
+  EXPECT_FALSE(c.headerRepaired);  // complete now
+  c = checkFileForOpen(d.file("rec.xyz"), {}, fi);
+  EXPECT_FALSE(c.ok);
+  EXPECT_EQ(c.message, "Unknown File Extension (" + d.file("rec.xyz") + " > XYZ)");
+
+  EXPECT_EQ(openFileLabel("/d/a.wav", 0, 1263616, 48000, 1), "/d/a.wav 1234kb 48000s/sec 1ch 16bit");
+  EXPECT_EQ(openFileLabel("/d/a.wav", 3, 512, 8000, 2), "PlayList /d/a.wav 0kb 8000s/sec 2ch 16bit");
+  std::string longPath = "/" + std::string(90, 'p') + "/name.wav";
+  EXPECT_EQ(openFileLabel(longPath, 0, 1536, 8000, 1), "../name.wav 2kb 8000s/sec 1ch 16bit");
 }
 
 }  // namespace
