@@ -154,6 +154,10 @@ FileCheck describeFile(const ByteSource& f, const std::string& path, const std::
       return res;
     }
     const WavLayout& w = p.layout;
+    if (!validRate(w.sampleRate)) {
+      res.message = cannotOpen(path, "the WAV header gives no valid sampling rate");
+      return res;
+    }
     n.FileType = kFileWav;
     n.wav = w;
     n.HeaderSize = w.firstSample;
