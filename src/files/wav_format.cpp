@@ -58,7 +58,9 @@ WavParse parseWav(const ByteSource& src) {
     r.error = "the file is too short for a WAV header";
     return r;
   }
-  if (!tagIs(head, "RIFF") || !tagIs(head + 8, "WAVE")) {
+  // RF64 and BW64 are RIFF with 64-bit sizes in a "ds64" chunk (files of 4 GB and more).
+  const bool wide = tagIs(head, "RF64") || tagIs(head, "BW64");
+  if (!(tagIs(head, "RIFF") || wide) || !tagIs(head + 8, "WAVE")) {
     r.error = "not a RIFF WAVE file";
     return r;
   }
@@ -70,11 +72,19 @@ WavParse parseWav(const ByteSource& src) {
   uint32_t fmtSize = 0;
   int64_t pos = 12;
   bool cutInFmt = false;
+  uint64_t dataSize64 = 0;
+  bool haveDs64 = false;
   for (int n = 0; n < kMaxChunks && pos + 8 <= w.fileLength; ++n) {
     uint8_t ch[8];
     if (src.readAt(pos, ch, 8) < 8) break;
     uint32_t size = le32(ch + 4);
-    if (tagIs(ch, "fmt ") && w.fmtOffset < 0) {
+    if (wide && tagIs(ch, "ds64") && !haveDs64 && size >= 16) {
+      uint8_t ds[16];
+      if (src.readAt(pos + 8, ds, 16) == 16) {
+        dataSize64 = static_cast<uint64_t>(le32(ds + 8)) | (static_cast<uint64_t>(le32(ds + 12)) << 32);
+        haveDs64 = true;
+      }
+    } else if (tagIs(ch, "fmt ") && w.fmtOffset < 0) {
       w.fmtOffset = pos;
       fmtSize = size;
       size_t want = size < sizeof fmt ? size : sizeof fmt;
@@ -160,8 +170,10 @@ WavParse parseWav(const ByteSource& src) {
   } else {
     w.firstSample = body;
   }
-  int64_t end = body + static_cast<int64_t>(w.dataSizeField);
-  if (end > w.fileLength) end = w.fileLength;
+  uint64_t dataSize = w.dataSizeField;
+  if (haveDs64 && w.dataSizeField == 0xFFFFFFFFu) dataSize = dataSize64;
+  int64_t end = static_cast<uint64_t>(w.fileLength - body) < dataSize ? w.fileLength
+                                                                       : body + static_cast<int64_t>(dataSize);
   w.dataEnd = end;
   w.frames = end > w.firstSample ? (end - w.firstSample) / w.blockAlign : 0;
   r.ok = true;

@@ -117,6 +117,20 @@ TEST(FileFormats, WavChunksAreFoundWhereverTheyStand) {
   EXPECT_EQ(readAll(d.file("chunks.wav"), fi), (std::vector<int16_t>{-1, 2, -3}));
 }
 
+TEST(FileFormats, Rf64TakesTheDataSizeFromItsDs64Chunk) {
+  TempDir d;
+  Bytes f;
+  f.tag("RF64").u32(0xFFFFFFFF).tag("WAVE");
+  f.tag("ds64").u32(28).u32(100).u32(0).u32(6).u32(0).u32(3).u32(0).u32(0);
+  f.tag("fmt ").u32(16).u16(1).u16(1).u32(8000).u32(16000).u16(2).u16(16);
+  f.tag("data").u32(0xFFFFFFFF).s16(4).s16(5).s16(6).tag("LIST").u32(4).tag("INFO");
+  test::writeFile(d.file("w.wav"), f.b);
+  FileInfo fi;
+  ASSERT_TRUE(info(d.file("w.wav"), fi).ok);
+  EXPECT_EQ(fi.frames, 3);
+  EXPECT_EQ(readAll(d.file("w.wav"), fi), (std::vector<int16_t>{4, 5, 6}));
+}
+
 TEST(FileFormats, WavSampleWidthsBecome16BitSamples) {
   TempDir d;
   FileInfo fi;
