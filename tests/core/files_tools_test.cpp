@@ -328,3 +328,25 @@ TEST(OpenFileChecks, AnUnfinishedHeaderIsRepairedAndTheLabelDescribesTheFile) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST_F(FileTools, RawFileFieldsAreReadAsLeadingNumbers) {
+  Form& o = program.options1();
+  o["txtHeaderSkip"].setText(" 12 bytes");
+  o["txtRawSampleRate"].setText("22050.5");
+  o["textScale32Bit"].setText("x");
+  RawFileSettings r = rawFileSettings(program.forms());
+  EXPECT_EQ(r.headerSkip, 12);
+  EXPECT_EQ(r.rawSampleRate, 22050);  // half to even
+  EXPECT_EQ(r.scale32, 0);
+  test::writeFile(dir.file("a.ext"), std::string(8, '\0'));
+  FileInfo fi;
+  FileCheck c = GetFileInfo(dir.file("a.ext"), r, fi);
+  EXPECT_FALSE(c.ok);  // a divisor of 0 would divide by zero
+  EXPECT_NE(c.message.find("Scale 32bit to 16bit by"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qv
