@@ -63,6 +63,10 @@ void buildForm1(Form& f) {
   menu(f, "FileAnalysisPlay", "File Analysis + Play", "ModeMenu");
   menu(f, "FileAnalysis", "File Analysis", "ModeMenu");
   menu(f, "DebugMenu", "Debug").setVisible(false);
+  menu(f, "BufferMenu", "Buffer");
+  menu(f, "QuickSaveBuffer", "[SaveBuffer]");
+  menu(f, "BufferSave30", "[Save30s]");
+  menu(f, "BufferSave60", "[Save60s]");
 }
 
 }  // namespace qv

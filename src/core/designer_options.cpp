@@ -35,6 +35,9 @@ void buildOptions0(Form& f) {
                         "LockFormCheck", "AddGPS", "SpanDiskCheck", "AddUDP", "Check4", "AddTimeStamp", "chkUDPSlave",
                         "CheckDDEsend"})
     check(f, n, "");
+  button(f, "ok", "Apply").setToolTip("Confirm settings");
+  picture(f, "Picture1");  // information box
+  picture(f, "Picture2");  // colour bar
 }
 
 void buildOptions1(Form& f) {
