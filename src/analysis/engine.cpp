@@ -39,10 +39,16 @@ void AnalysisEngine::mainComboChange(int n) {
   // A list choice raises Change before Click, and the repairs run by
   // UpdateForm may already cut the scan step: keep what was chosen.
   Control& scan = program_.form1()["Combo6"];
-  if (n == 6) chosenScanStep_ = scan.number();
+  if (n != 6 || inScanChange_) {
+    UpdateForm();
+    return;
+  }
+  inScanChange_ = true;
+  chosenScanStep_ = scan.number();
   UpdateForm();
+  inScanChange_ = false;
   // Nothing was cut: the box itself tells the Click what was chosen.
-  if (n == 6 && scan.number() == chosenScanStep_) chosenScanStep_ = -1;
+  if (scan.number() == chosenScanStep_) chosenScanStep_ = -1;
 }
 
 void AnalysisEngine::basicComboClick(int n) {

@@ -77,6 +77,7 @@ class AnalysisEngine {
   RunParams run_;
   WindowInfo window_;
   double chosenScanStep_ = -1;
+  bool inScanChange_ = false;
   bool installed_ = false;
 };
 
