@@ -208,7 +208,17 @@ ConditionSetup AnalysisEngine::conditionSetup(bool withDither) const {
   return c;
 }
 
-void AnalysisEngine::CheckSpeed() {
+void AnalysisEngine::showRunTexts() {
+  RunTexts t = runTexts();
+  program_.setStatus(t.statusLine);
+  if (Control* l = program_.form1().find("Label4")) l->setCaption(t.runInfo);
+}
+
+void AnalysisEngine::showLinearRange(const ColumnResult& r) {
+  if (Control* l = program_.form1().find("Label4")) l->setCaption(strNum(r.linMin) + strNum(r.linMax));
+}
+
+std::vector<std::string> AnalysisEngine::CheckSpeed() {
   Control& spec = program_.form1()["SpecGram"];
   auto s = ensureSurface(program_, spec, 480, 4 * 6 * kLineHeightPx + 4);
   if (s) s->clear();
@@ -220,10 +230,10 @@ void AnalysisEngine::CheckSpeed() {
   };
   Dsp* dsp = program_.services().dsp;
   std::vector<float> work(kWorkCapacity, 0.0f);
-  int line = 0;
+  std::vector<std::string> lines;
   auto print = [&](const std::string& t) {
-    if (s) s->text(0, line * kLineHeightPx, t, rgb(0, 0, 0));
-    ++line;
+    if (s) s->text(0, static_cast<int>(lines.size()) * kLineHeightPx, t, rgb(0, 0, 0));
+    lines.push_back(t);
   };
   for (int order = 7; order <= 10; ++order) {
     const int n = 1 << order;
@@ -246,6 +256,7 @@ void AnalysisEngine::CheckSpeed() {
     for (const char* label : {"nspdRealFft", "nspwRealFft float", "nspwRealFft int", "nspwRealFft MMX"})
       print(std::string(label) + strNum(n) + " n/a");
   }
+  return lines;
 }
 
 std::unique_ptr<AnalysisEngine> installAnalysis(Program& p) {

@@ -33,8 +33,8 @@ class AnalysisEngine {
   void Apply_Click();
   // Basic Settings panel loaded: its colour bar.
   void Options0_Load();
-  // Times the transforms and prints the results on the spectrogram.
-  void CheckSpeed();
+  // Times the transforms and prints the results on the spectrogram; returns the lines.
+  std::vector<std::string> CheckSpeed();
 
   // Start of a run: settings, clamps, derived values, window and FFT plan.
   RunParams beginRun(int pictureWidth);
@@ -45,6 +45,10 @@ class AnalysisEngine {
   // image, otherwise as the "Zoom" box says.
   void refreshZoomMode();
   RunTexts runTexts() const;
+  // Writes the run-start texts: the status line and the run information label.
+  void showRunTexts();
+  // Linear scale: the column's smallest and largest value in the run information label.
+  void showLinearRange(const ColumnResult& r);
   const RunParams& run() const { return run_; }
   const WindowInfo& windowInfo() const { return window_; }
 

@@ -58,7 +58,7 @@ TEST(Spectrum, FullScaleSineAtOneKilohertzPeaksAtItsBinWithTheAnalyticLevel) {
   Rig r;
   r.sine(1000, 32767);
   r.engine.beginRun(r.setup);
-  r.vars.ZoomMode = 1;  // 2 x 256 >= 1024: one row per bin
+  r.vars.ZoomMode = 1;  // zoom on at bin 0: one row per bin
   r.vars.ZoomBase = 0;
   const ColumnResult& res = r.engine.ComputeSpectrumColumn(0, r.vars);
   ASSERT_TRUE(res.hasSpectrum);
