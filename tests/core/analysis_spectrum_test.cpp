@@ -251,6 +251,23 @@ TEST(Spectrum, RowsBeyondTheLastBinReadAsSilence) {
   for (int i = 1; i < 512; ++i) ASSERT_NEAR(r.engine.column()[i], -60 - (12 * 9 - 60), 1e-3) << i;
 }
 
+TEST(Spectrum, InterleavedChannelsAreReadEverySecondSample) {
+  Rig r;
+  for (int n = 0; n < 4096; ++n) {
+    r.engine.samples()[2 * n] = static_cast<int16_t>(std::lround(20000 * std::sin(2 * kPi * 1000 * n / 48000.0)));
+    r.engine.samples()[2 * n + 1] = 0;
+  }
+  r.setup.stride = 2;
+  r.engine.beginRun(r.setup);
+  r.vars.ZoomMode = 1;
+  r.engine.ComputeSpectrumColumn(0, r.vars);  // left
+  EXPECT_GT(r.engine.column()[21], 150.0f);
+  r.engine.ComputeSpectrumColumn(1, r.vars);  // right: silent
+  for (int i = 0; i < 256; ++i) ASSERT_NEAR(r.engine.column()[i], -60 - (12 * 10 - 60), 1e-3) << i;
+  // A start too near the end of the sample array gives no column.
+  EXPECT_FALSE(r.engine.ComputeSpectrumColumn(kSampleCapacity - 100, r.vars).hasSpectrum);
+}
+
 TEST(Conditioning, OffsetRemovalShowsTheMeanAndSubtractsOnlyTheTypedValue) {
   Rig r;
   for (int n = 0; n < 100; ++n) r.engine.samples()[n] = static_cast<int16_t>(200 + (n % 2 ? 10 : -10));
