@@ -23,6 +23,11 @@ constexpr int kLineHeightPx = 14;
 
 AnalysisEngine::AnalysisEngine(Program& p) : program_(p) {}
 
+AnalysisEngine::~AnalysisEngine() {
+  *alive_ = false;
+  if (program_.analysis() == this) program_.setAnalysis(nullptr);
+}
+
 SpectrumEngine& AnalysisEngine::spectrum() {
   if (!spectrum_) {
     Dsp* dsp = program_.services().dsp;
@@ -70,50 +75,56 @@ void AnalysisEngine::install() {
   installed_ = true;
   Form& f = program_.form1();
   Form& o = program_.options0();
-  for (int n = 1; n <= 8; ++n) f["Combo" + std::to_string(n)].on(Event::Change, [this, n] { mainComboChange(n); });
-  f["Combo12"].on(Event::Change, [this] { UpdateForm(); });
-  f["Combo1"].on(Event::Click, [this] {
+  // The controls may outlive the engine: its handlers then do nothing.
+  auto on = [alive = alive_](Control& c, Event e, std::function<void()> h) {
+    c.on(e, [alive, h = std::move(h)] {
+      if (*alive) h();
+    });
+  };
+  for (int n = 1; n <= 8; ++n) on(f["Combo" + std::to_string(n)], Event::Change, [this, n] { mainComboChange(n); });
+  on(f["Combo12"], Event::Change, [this] { UpdateForm(); });
+  on(f["Combo1"], Event::Click, [this] {
     blockSizeChosen(program_.form1());
     CheckFFTsize(program_);
     UpdateForm();
   });
-  f["Combo2"].on(Event::Click, [this] { UpdateForm(); });
-  f["Combo3"].on(Event::Click, [this] {
+  on(f["Combo2"], Event::Click, [this] { UpdateForm(); });
+  on(f["Combo3"], Event::Click, [this] {
     fftSizeChosen(program_.form1());
     CheckFFTsize(program_);
     UpdateForm();
   });
-  f["Combo4"].on(Event::Click, [this] {
+  on(f["Combo4"], Event::Click, [this] {
     windowSizeChosen(program_.form1());
     CheckFFTsize(program_);
     UpdateForm();
   });
-  f["Combo6"].on(Event::Click, [this] {
+  on(f["Combo6"], Event::Click, [this] {
     Control& c = program_.form1()["Combo6"];
     double chosen = chosenScanStep_ >= 0 ? chosenScanStep_ : c.number();
     chosenScanStep_ = -1;
     scanStepChosen(program_.form1(), chosen);
     UpdateForm();
   });
-  f["Combo8"].on(Event::Click, [this] {
+  on(f["Combo8"], Event::Click, [this] {
     UpdateForm();
     applyColourScale(program_, display_, program_.form1()["Combo8"]);
   });
-  f["ZoomFlag"].on(Event::Click, [this] { UpdateForm(); });
-  f["UpDown5"].on(Event::Change, [this] { UpdateForm(); });
-  f["UpDown1"].on(Event::Change, [this] {
+  on(f["ZoomFlag"], Event::Click, [this] { UpdateForm(); });
+  on(f["UpDown5"], Event::Change, [this] { UpdateForm(); });
+  on(f["UpDown1"], Event::Change, [this] {
     Form& m = program_.form1();
     program_.vars().Darkness = m["UpDown1"].value() * 6;
     if (Control* t = m.find("Text1")) t->setText(std::to_string(program_.vars().Darkness));
   });
 
   for (int n = 1; n <= 8; ++n) {
-    o["Combo" + std::to_string(n)].on(Event::Change, [this] { UpdateInfo(); });
-    o["Combo" + std::to_string(n)].on(Event::Click, [this, n] { basicComboClick(n); });
+    on(o["Combo" + std::to_string(n)], Event::Change, [this] { UpdateInfo(); });
+    on(o["Combo" + std::to_string(n)], Event::Click, [this, n] { basicComboClick(n); });
   }
-  if (Control* c = o.find("NchanCombo")) c->on(Event::Change, [this] { UpdateInfo(); });
-  if (Control* c = o.find("FileMaxSizeCombo")) c->on(Event::Change, [this] { UpdateInfo(); });
-  if (Control* c = o.find("ok")) c->on(Event::Click, [this] { Apply_Click(); });
+  if (Control* c = o.find("NchanCombo")) on(*c, Event::Change, [this] { UpdateInfo(); });
+  if (Control* c = o.find("FileMaxSizeCombo")) on(*c, Event::Change, [this] { UpdateInfo(); });
+  if (Control* c = o.find("ok")) on(*c, Event::Click, [this] { Apply_Click(); });
 }
 
 void AnalysisEngine::UpdateInfo() {

@@ -20,6 +20,7 @@ class Program;
 class AnalysisEngine {
  public:
   explicit AnalysisEngine(Program& p);
+  ~AnalysisEngine();
   AnalysisEngine(const AnalysisEngine&) = delete;
   AnalysisEngine& operator=(const AnalysisEngine&) = delete;
 
@@ -83,6 +84,7 @@ class AnalysisEngine {
   double chosenScanStep_ = -1;
   bool inScanChange_ = false;
   bool installed_ = false;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 // Creates the engine, attaches its handlers and registers it with the program.

@@ -95,5 +95,14 @@ TEST(AnalysisEngine, CheckSpeedPrintsOneLinePerVariantAndLength) {
   EXPECT_LT(us, 1000);
 }
 
+TEST(AnalysisEngine, ControlsOutlivingTheEngineAreHarmless) {
+  AnalysisProgram a;
+  a.engine.reset();
+  EXPECT_EQ(a.program->analysis(), nullptr);
+  a.f1()["Combo3"].selectItem("4096");  // no handler may reach the freed engine
+  a.opt0()["Combo6"].selectItem("16384");
+  EXPECT_EQ(a.f1()["Combo3"].text(), "4096");
+}
+
 }  // namespace
 }  // namespace qv
