@@ -168,6 +168,15 @@ void scanStepChosen(Form& f, double scanStep) {
   if (scan.number() != scanStep) scan.setText(numText(scanStep));
 }
 
+std::string chanModeFromOptions(Program& p) {
+  static const char* const modes[] = {"M", "L", "R", "L+R", "L-R"};
+  Form& o = p.options0();
+  for (int i = 0; i <= 4; ++i)
+    if (Control* c = o.find("OptionCS" + std::to_string(i)); c && c->checked()) return modes[i];
+  if (Control* c = o.find("OptionCS0")) c->setValue(1);
+  return "M";
+}
+
 RunParams startRunSettings(Program& p, int pictureWidth) {
   Form& f = p.form1();
   PublicSettings(p);

@@ -71,6 +71,10 @@ void windowSizeChosen(Form& f);
 // `scanStep`: the chosen value (a repair on the way may already have changed the box).
 void scanStepChosen(Form& f, double scanStep);
 
+// Channel mode chosen for two-channel files by the "Display as..." buttons:
+// "M" (Stereo), "L", "R", "L+R", "L-R". Selects "Stereo" when none is.
+std::string chanModeFromOptions(Program& p);
+
 // Start of a live run: reads the boxes, runs PublicSettings, applies the two
 // run-start clamps (written back) and derives the rest.
 RunParams startRunSettings(Program& p, int pictureWidth);

@@ -248,6 +248,18 @@ TEST(AnalysisSettings, BasicSettingsRulesAndApply) {
   EXPECT_EQ(restored, 1);
 }
 
+TEST(AnalysisSettings, ChannelModeFromTheDisplayButtons) {
+  AnalysisProgram a;
+  EXPECT_EQ(chanModeFromOptions(*a.program), "M");
+  a.opt0()["OptionCS4"].setValue(1);
+  EXPECT_EQ(chanModeFromOptions(*a.program), "L-R");
+  a.opt0()["OptionCS3"].setValue(1);
+  EXPECT_EQ(chanModeFromOptions(*a.program), "L+R");
+  a.opt0()["OptionCS3"].setValue(0);  // none selected: back to "Stereo"
+  EXPECT_EQ(chanModeFromOptions(*a.program), "M");
+  EXPECT_TRUE(a.opt0()["OptionCS0"].checked());
+}
+
 TEST(AnalysisSettings, DurationAndNumberTexts) {
   EXPECT_EQ(formatDuration(3713.7), "01:01:53.700");
   EXPECT_EQ(formatDuration(0.0005), "00:00:00.001");
