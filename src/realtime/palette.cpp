@@ -126,6 +126,10 @@ void ColourPalette::BuildPalette(int number) {
   fill(256, kHigh, entry(255));
 }
 
+void paintColumn(const ColourPalette& p, const float* values, int rows, Surface& s, int x) {
+  for (int r = 0; r < rows; ++r) s.setPixel(x, rows - 1 - r, p.lookup(values[r]));
+}
+
 void DrawPaletteBar(const ColourPalette& p, Surface& s) {
   for (int i = 0; i < 256; ++i) s.line(i, 0, i, 10, p.at(i));
 }

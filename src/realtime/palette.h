@@ -40,6 +40,10 @@ class ColourPalette {
   std::array<Rgb, kHigh - kLow + 1> table_{};
 };
 
+// One spectrogram column: row r of the values goes to pixel (x, rows - 1 - r),
+// so the lowest frequency is at the bottom.
+void paintColumn(const ColourPalette& p, const float* values, int rows, Surface& s, int x);
+
 // Vertical lines (i, 0)-(i, 10) in the colours of entries 0..255.
 void DrawPaletteBar(const ColourPalette& p, Surface& s);
 // Level marks every 12 dB under the colour bar and the " dB" unit.

@@ -85,6 +85,13 @@ TEST(Palette, LookupKeepsEveryValueInsideTheTable) {
   EXPECT_EQ(p.lookup(std::numeric_limits<float>::infinity()), rgb(255, 0, 0));
   EXPECT_EQ(p.lookup(std::numeric_limits<float>::quiet_NaN()), rgb(0, 0, 0));
   EXPECT_EQ(p.at(100000), p.at(512));
+
+  QImageSurface col(4, 3);
+  const float values[3] = {-700.0f, 20.2f, 9000.0f};
+  paintColumn(p, values, 3, col, 2);
+  EXPECT_EQ(col.pixel(2, 2), rgb(0, 0, 0));  // row 0 at the bottom
+  EXPECT_EQ(col.pixel(2, 1), rgb(20, 0, 0));
+  EXPECT_EQ(col.pixel(2, 0), rgb(255, 0, 0));
 }
 
 TEST(Palette, BarAndDbLegend) {
