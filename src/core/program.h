@@ -12,6 +12,8 @@
 
 namespace qv {
 
+class AnalysisEngine;
+
 // The main window's public variables shared by the subsystems.
 struct PublicVars {
   // Analysis settings (read by PublicSettings at the start of every run).
@@ -92,11 +94,16 @@ class Program {
   // Lets pending events run once (the loops call this every pass).
   void pumpEvents();
 
+  // The analysis engine, owned by whoever installed it (null before).
+  AnalysisEngine* analysis() const { return analysis_; }
+  void setAnalysis(AnalysisEngine* a) { analysis_ = a; }
+
  private:
   Services services_;
   std::string programFolder_;
   Forms forms_;
   PublicVars vars_;
+  AnalysisEngine* analysis_ = nullptr;
 };
 
 }  // namespace qv

@@ -1,0 +1,17 @@
+// Number and duration texts as the program prints them in labels and logs.
+#pragma once
+
+#include <string>
+
+namespace qv {
+
+// x rounded half up to n decimals: integer part of x * 10^n + 0.5, over 10^n.
+double roundHalfUp(double x, int n);
+// Plain decimal text without a leading blank ("48000", "21.333", "-3.5").
+std::string numText(double x);
+// Decimal text with a leading blank when not negative (" 48000", "-3").
+std::string strNum(double x);
+// Seconds as hh:mm:ss.mmm; hours keep their last two digits.
+std::string formatDuration(double seconds);
+
+}  // namespace qv
