@@ -30,9 +30,9 @@ class FakeAudioInput : public AudioInput {
   int queryResult = kWaveOk;  // answer of queryFormat and open
   int startResult = kWaveOk;
 
-  // What was called, in order: "query(-1,48000,1,16)", "open(...)", "add(2)"
-  // (index into `added` of the first time that buffer was added), "start",
-  // "stop", "reset", "close".
+  // What was called, in order: "query(-1,48000,1,16)", "open(...)", "add(1)"
+  // (buffers numbered by their first addition: 0, 1, ...), "start", "stop",
+  // "reset", "close".
   std::vector<std::string> calls;
   std::vector<WaveBuffer*> added;  // every addBuffer, in call order
   WaveFormat openFormat;
@@ -59,8 +59,9 @@ class FakeAudioInput : public AudioInput {
     return kWaveOk;
   }
   int addBuffer(WaveBuffer& b) override {
-    auto first = std::find(added.begin(), added.end(), &b);
-    size_t id = first == added.end() ? added.size() : size_t(first - added.begin());
+    auto first = std::find(distinct_.begin(), distinct_.end(), &b);
+    size_t id = size_t(first - distinct_.begin());
+    if (first == distinct_.end()) distinct_.push_back(&b);
     added.push_back(&b);
     calls.push_back("add(" + std::to_string(id) + ")");
     if (!isOpen) return kWaveInvalidHandle;
@@ -134,6 +135,7 @@ class FakeAudioInput : public AudioInput {
 
  private:
   std::deque<WaveBuffer*> queue_;
+  std::vector<WaveBuffer*> distinct_;
 };
 
 class FakeAudioOutput : public AudioOutput {
