@@ -1,6 +1,8 @@
 // The headless dialogs and the bundle of real services.
 #include <gtest/gtest.h>
 
+#include <QTimer>
+#include <chrono>
 #include <cstdio>
 
 #include "platform/audio/portaudio_input.h"
@@ -8,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/disk.h"
 #include "platform/qt/headless_dialogs.h"
+#include "platform/qt/qt_event_pump.h"
 #include "platform/qt/real_services.h"
 
 namespace qv {
@@ -68,6 +71,24 @@ TEST(RealServices, FillsEverySeamButDialogsAndDsp) {
   auto t0 = s.clock->tickMs();
   EXPECT_GE(s.clock->tickMs(), t0);
   EXPECT_GT(s.disk->freeKB("/tmp/"), 0);
+}
+
+TEST(QtEventPump, WaitingForEventsSleepsUntilOneComesOrTheTimeIsUp) {
+  using Clock = std::chrono::steady_clock;
+  QtEventPump pump;
+  // Idle: waits about the time asked, without spinning through it.
+  auto t0 = Clock::now();
+  pump.processEventsFor(80);
+  double idle = std::chrono::duration<double>(Clock::now() - t0).count();
+  EXPECT_GE(idle, 0.07);
+  // An event that comes early ends the wait early and is served.
+  bool fired = false;
+  QTimer::singleShot(10, [&] { fired = true; });
+  t0 = Clock::now();
+  for (int i = 0; i < 5 && !fired; ++i) pump.processEventsFor(2000);
+  double busy = std::chrono::duration<double>(Clock::now() - t0).count();
+  EXPECT_TRUE(fired);
+  EXPECT_LT(busy, 1.9);
 }
 
 }  // namespace
