@@ -48,6 +48,19 @@ struct WaveFormat {
   int bitsPerSample = 16;
 };
 
+// The standard 16-bit formats as the classic capability bits: mono / stereo
+// at 11025 (0x4 / 0x8), 22050 (0x40 / 0x80), 44100 (0x400 / 0x800),
+// 48000 (0x4000 / 0x8000) and 96000 Hz (0x40000 / 0x80000).
+struct StandardFormatBit {
+  int rate, channels;
+  uint32_t bit;
+};
+inline constexpr StandardFormatBit kStandardFormats[] = {
+    {11025, 1, 0x4},      {11025, 2, 0x8},      {22050, 1, 0x40},     {22050, 2, 0x80},
+    {44100, 1, 0x400},    {44100, 2, 0x800},    {48000, 1, 0x4000},   {48000, 2, 0x8000},
+    {96000, 1, 0x40000},  {96000, 2, 0x80000},
+};
+
 class AudioInput {
  public:
   virtual ~AudioInput() = default;
@@ -70,6 +83,14 @@ class AudioInput {
   virtual int close() = 0;
   // Words for the last failing call, for a message; empty when none.
   virtual std::string lastErrorText() const { return {}; }
+  // Which standard formats the device accepts (kStandardFormats bits); asks
+  // the device, so it is slow: for diagnostics, not for every listing.
+  virtual uint32_t formatMask(int device) {
+    uint32_t m = 0;
+    for (auto& s : kStandardFormats)
+      if (queryFormat(device, WaveFormat{s.rate, s.channels, 16}) == kWaveOk) m |= s.bit;
+    return m;
+  }
 };
 
 class AudioOutput {
@@ -87,6 +108,12 @@ class AudioOutput {
   virtual int reset() = 0;
   virtual int close() = 0;
   virtual std::string lastErrorText() const { return {}; }
+  virtual uint32_t formatMask(int device) {
+    uint32_t m = 0;
+    for (auto& s : kStandardFormats)
+      if (queryFormat(device, WaveFormat{s.rate, s.channels, 16}) == kWaveOk) m |= s.bit;
+    return m;
+  }
 };
 
 }  // namespace qv

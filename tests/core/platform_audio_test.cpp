@@ -156,6 +156,19 @@ TEST(BufferQueue, DrainPlaysInOrderThenSilenceAndFlushHandsBack) {
   EXPECT_EQ(q.idleSamples(), 4u);
 }
 
+TEST(BufferQueue, TakesTheLeftChannelOfAStereoOnlyCard) {
+  auto bufs = makeBuffers(2, 3);
+  BufferQueue q;
+  q.push(bufs[0].get());
+  q.push(bufs[1].get());
+  int16_t frames[] = {1, -1, 2, -2, 3, -3, 4, -4};
+  q.fillFirstChannel(frames, 4, 2);
+  EXPECT_EQ(bufs[0]->data, (std::vector<int16_t>{1, 2, 3}));
+  EXPECT_FALSE(bufs[1]->done.load());
+  EXPECT_EQ(bufs[1]->data[0], 4);
+  EXPECT_EQ(bufs[1]->data[1], kGuard);
+}
+
 TEST(BufferQueue, RefusesMoreThanItsCapacity) {
   auto bufs = makeBuffers(int(BufferQueue::kCapacity) + 1, 1);
   BufferQueue q;
@@ -325,6 +338,7 @@ TEST(AudioInputBuiltIn, RefusesWhatItCannotDo) {
   b.data.resize(16);
   EXPECT_EQ(in.addBuffer(b), kWaveInvalidHandle);
   EXPECT_EQ(in.start(), kWaveInvalidHandle);
+  EXPECT_EQ(in.formatMask(dev), 0xCCCCCu) << "every standard 16-bit format";
   ASSERT_EQ(in.open(dev, WaveFormat{48000, 2, 16}), kWaveOk);
   EXPECT_EQ(in.open(dev, WaveFormat{48000, 2, 16}), kWaveAllocated);
   EXPECT_EQ(in.close(), kWaveOk);

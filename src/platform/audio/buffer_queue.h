@@ -56,6 +56,27 @@ class BufferQueue {
     }
   }
 
+  // Device thread: like fill, but takes only the first channel of `frames`
+  // interleaved frames of `stride` channels (a card that records only in stereo
+  // when one channel is wanted).
+  void fillFirstChannel(const int16_t* src, size_t frames, int stride) {
+    while (frames > 0) {
+      WaveBuffer* b = front();
+      if (!b) {
+        lost_.fetch_add(frames, std::memory_order_relaxed);
+        return;
+      }
+      size_t cap = b->data.size();
+      size_t k = std::min(frames, cap - pos_);
+      int16_t* d = b->data.data() + pos_;
+      for (size_t i = 0; i < k; ++i) d[i] = src ? src[i * size_t(stride)] : int16_t(0);
+      if (src) src += k * size_t(stride);
+      pos_ += k;
+      frames -= k;
+      if (pos_ >= cap) popDone(uint32_t(cap * sizeof(int16_t)));
+    }
+  }
+
   // Device thread: plays n samples out of the queued buffers in order;
   // silence where none is queued.
   void drain(int16_t* dst, size_t n) {

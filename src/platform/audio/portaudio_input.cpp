@@ -75,7 +75,8 @@ int PortAudioInput::fail(int code, const std::string& why) {
   return code;
 }
 
-int PortAudioInput::check(const Entry& e, const WaveFormat& f) {
+int PortAudioInput::check(const Entry& e, const WaveFormat& f, int* deviceChannels) {
+  if (deviceChannels) *deviceChannels = f.channels;
   if (f.bitsPerSample != 16 || f.channels < 1 || f.sampleRate <= 0)
     return fail(kWaveBadFormat, "only 16-bit PCM with one or more channels can be captured");
   switch (e.kind) {
@@ -102,6 +103,14 @@ int PortAudioInput::check(const Entry& e, const WaveFormat& f) {
       QuietStderr quiet;
       PaError r = Pa_IsFormatSupported(&p, nullptr, f.sampleRate);
       if (r == paFormatIsSupported) return kWaveOk;
+      if (f.channels == 1 && r == paInvalidChannelCount) {
+        // Many cards record only in stereo: take the left channel of it.
+        p.channelCount = 2;
+        if (Pa_IsFormatSupported(&p, nullptr, f.sampleRate) == paFormatIsSupported) {
+          if (deviceChannels) *deviceChannels = 2;
+          return kWaveOk;
+        }
+      }
       if (r == paInvalidDevice || r == paDeviceUnavailable) return fail(kWaveBadDevice, Pa_GetErrorText(r));
       return fail(kWaveBadFormat, Pa_GetErrorText(r));
     }
@@ -121,7 +130,7 @@ int PortAudioInput::open(int device, const WaveFormat& f) {
   if (open_) return fail(kWaveAllocated, "the sound input is already open");
   const Entry* e = entry(device);
   if (!e) return fail(kWaveBadDevice, "no input device number " + std::to_string(device));
-  if (int r = check(*e, f)) return r;
+  if (int r = check(*e, f, &deviceChannels_)) return r;
   kind_ = e->kind;
   fmt_ = f;
   queue_.clearCounters();
@@ -137,7 +146,7 @@ int PortAudioInput::open(int device, const WaveFormat& f) {
     case Kind::Card: {
       PaStreamParameters p{};
       p.device = cardIndex(*e);
-      p.channelCount = f.channels;
+      p.channelCount = deviceChannels_;
       p.sampleFormat = paInt16;
       p.suggestedLatency = Pa_GetDeviceInfo(p.device)->defaultHighInputLatency;
       PaStream* s = nullptr;

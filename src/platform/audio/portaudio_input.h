@@ -50,7 +50,8 @@ class PortAudioInput : public AudioInput {
 
   // The sound card's thread hands over what it captured.
   void deviceData(const int16_t* in, unsigned long frames) {
-    queue_.fill(in, size_t(frames) * size_t(fmt_.channels));
+    if (deviceChannels_ == fmt_.channels) queue_.fill(in, size_t(frames) * size_t(fmt_.channels));
+    else queue_.fillFirstChannel(in, frames, deviceChannels_);
   }
 
  private:
@@ -64,7 +65,7 @@ class PortAudioInput : public AudioInput {
   void list();
   const Entry* entry(int device);
   int cardIndex(const Entry& e);
-  int check(const Entry& e, const WaveFormat& f);
+  int check(const Entry& e, const WaveFormat& f, int* deviceChannels = nullptr);
   int fail(int code, const std::string& why);
 
   PaHost host_;
@@ -78,6 +79,7 @@ class PortAudioInput : public AudioInput {
   bool started_ = false;
   Kind kind_ = Kind::TestSignal;
   WaveFormat fmt_;
+  int deviceChannels_ = 1;  // what the card records: 2 when it cannot do mono
   void* stream_ = nullptr;
   BufferQueue queue_;
   PacedThread pacer_;

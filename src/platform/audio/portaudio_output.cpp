@@ -58,7 +58,8 @@ int PortAudioOutput::fail(int code, const std::string& why) {
   return code;
 }
 
-int PortAudioOutput::check(const Entry& e, const WaveFormat& f) {
+int PortAudioOutput::check(const Entry& e, const WaveFormat& f, int* deviceChannels) {
+  if (deviceChannels) *deviceChannels = f.channels;
   if (f.bitsPerSample != 16 || f.channels < 1 || f.sampleRate <= 0)
     return fail(kWaveBadFormat, "only 16-bit PCM with one or more channels can be played");
   if (e.silent) {
@@ -76,6 +77,14 @@ int PortAudioOutput::check(const Entry& e, const WaveFormat& f) {
   QuietStderr quiet;
   PaError r = Pa_IsFormatSupported(nullptr, &p, f.sampleRate);
   if (r == paFormatIsSupported) return kWaveOk;
+  if (f.channels == 1 && r == paInvalidChannelCount) {
+    // A card that plays only in stereo gets the mono block on both sides.
+    p.channelCount = 2;
+    if (Pa_IsFormatSupported(nullptr, &p, f.sampleRate) == paFormatIsSupported) {
+      if (deviceChannels) *deviceChannels = 2;
+      return kWaveOk;
+    }
+  }
   if (r == paInvalidDevice || r == paDeviceUnavailable) return fail(kWaveBadDevice, Pa_GetErrorText(r));
   return fail(kWaveBadFormat, Pa_GetErrorText(r));
 }
@@ -92,7 +101,7 @@ int PortAudioOutput::open(int device, const WaveFormat& f) {
   if (open_) return fail(kWaveAllocated, "the sound output is already open");
   const Entry* e = entry(device);
   if (!e) return fail(kWaveBadDevice, "no output device number " + std::to_string(device));
-  if (int r = check(*e, f)) return r;
+  if (int r = check(*e, f, &deviceChannels_)) return r;
   fmt_ = f;
   silent_ = e->silent;
   queue_.clearCounters();
@@ -101,7 +110,7 @@ int PortAudioOutput::open(int device, const WaveFormat& f) {
   } else {
     PaStreamParameters p{};
     p.device = cardIndex(*e);
-    p.channelCount = f.channels;
+    p.channelCount = deviceChannels_;
     p.sampleFormat = paInt16;
     p.suggestedLatency = Pa_GetDeviceInfo(p.device)->defaultHighOutputLatency;
     PaStream* s = nullptr;

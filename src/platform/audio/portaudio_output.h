@@ -34,7 +34,11 @@ class PortAudioOutput : public AudioOutput {
   uint64_t idleSamples() const { return queue_.idleSamples(); }
 
   // The sound card's thread asks for the next frames.
-  void deviceWants(int16_t* out, unsigned long frames) { queue_.drain(out, size_t(frames) * size_t(fmt_.channels)); }
+  void deviceWants(int16_t* out, unsigned long frames) {
+    queue_.drain(out, size_t(frames) * size_t(fmt_.channels));
+    if (deviceChannels_ == 2 && fmt_.channels == 1)
+      for (size_t i = frames; i-- > 0;) out[2 * i] = out[2 * i + 1] = out[i];  // mono to both sides
+  }
 
  private:
   struct Entry {
@@ -46,7 +50,7 @@ class PortAudioOutput : public AudioOutput {
   void list();
   const Entry* entry(int device);
   int cardIndex(const Entry& e);
-  int check(const Entry& e, const WaveFormat& f);
+  int check(const Entry& e, const WaveFormat& f, int* deviceChannels = nullptr);
   int fail(int code, const std::string& why);
   void halt();
 
@@ -59,6 +63,7 @@ class PortAudioOutput : public AudioOutput {
   bool started_ = false;
   bool silent_ = false;
   WaveFormat fmt_;
+  int deviceChannels_ = 1;  // what the card plays: 2 when it cannot do mono
   void* stream_ = nullptr;
   BufferQueue queue_;
   PacedThread pacer_;
