@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -429,6 +430,65 @@ TEST(AudioOutputSilent, PlaysQueuedBuffersInOrderAtRealTimeAndResetAbandons) {
   ASSERT_EQ(out.reset(), kWaveOk);
   EXPECT_TRUE(longOnes[0]->done.load());
   EXPECT_TRUE(longOnes[1]->done.load());
+  EXPECT_EQ(out.close(), kWaveOk);
+}
+
+// ---- a sound card through PortAudio ----
+
+// ALSA's null device stands in for a card; skipped where ALSA cannot be set up.
+class NullCard : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::writeFile(dir_.file("asound.conf"),
+                    "pcm.quorvelnull {\n  type null\n  hint { show on description \"null\" }\n}\n");
+    const char* old = std::getenv("ALSA_CONFIG_PATH");
+    if (old) saved_ = old, hadOld_ = true;
+    setenv("ALSA_CONFIG_PATH", ("/usr/share/alsa/alsa.conf:" + dir_.file("asound.conf")).c_str(), 1);
+  }
+  void TearDown() override {
+    if (hadOld_) setenv("ALSA_CONFIG_PATH", saved_.c_str(), 1);
+    else unsetenv("ALSA_CONFIG_PATH");
+  }
+  test::TempDir dir_;
+  std::string saved_;
+  bool hadOld_ = false;
+};
+
+TEST_F(NullCard, CapturesThroughTheCallbackInQueueOrder) {
+  if (!soundCardsWanted()) GTEST_SKIP() << "sound cards switched off";
+  PortAudioInput in;
+  int dev = deviceNumber(in, "quorvelnull");
+  if (dev < 0) GTEST_SKIP() << "no ALSA null device here";
+  EXPECT_EQ(in.devices()[0].name, PortAudioInput::kDefaultName);
+  WaveFormat f{48000, 2, 16};
+  ASSERT_EQ(in.queryFormat(dev, f), kWaveOk) << in.lastErrorText();
+  ASSERT_EQ(in.open(dev, f), kWaveOk) << in.lastErrorText();
+  auto bufs = makeBuffers(4, 4096);
+  for (auto& b : bufs) ASSERT_EQ(in.addBuffer(*b), kWaveOk);
+  auto spare = makeBuffers(1, 4096);
+  ASSERT_EQ(in.start(), kWaveOk);
+  auto order = waitDone(bufs, 5s);
+  EXPECT_TRUE(allGuard(*spare[0]));
+  EXPECT_EQ(in.close(), kWaveOk);
+  ASSERT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+  for (auto& b : bufs) EXPECT_EQ(b->bytesRecorded, 8192u);
+  EXPECT_FALSE(allGuard(*bufs[3])) << "the card's samples were copied in";
+}
+
+TEST_F(NullCard, PlaysThroughTheCallbackInQueueOrder) {
+  if (!soundCardsWanted()) GTEST_SKIP() << "sound cards switched off";
+  PortAudioOutput out;
+  int dev = deviceNumber(out, "quorvelnull");
+  if (dev < 0) GTEST_SKIP() << "no ALSA null device here";
+  WaveFormat f{44100, 1, 16};
+  ASSERT_EQ(out.open(dev, f), kWaveOk) << out.lastErrorText();
+  auto bufs = makeBuffers(3, 2048);
+  for (auto& b : bufs) ASSERT_EQ(out.write(*b), kWaveOk);
+  EXPECT_EQ(waitDone(bufs, 5s), (std::vector<int>{0, 1, 2}));
+  auto more = makeBuffers(2, 44100 * 20);
+  for (auto& b : more) out.write(*b);
+  EXPECT_EQ(out.reset(), kWaveOk);
+  EXPECT_TRUE(more[1]->done.load());
   EXPECT_EQ(out.close(), kWaveOk);
 }
 
