@@ -80,6 +80,12 @@ TEST(QImageSurface, BoxesLinesAndPixelsStayInside) {
   EXPECT_EQ(s.pixel(0, 0), rgb(255, 0, 0));
   EXPECT_EQ(s.pixel(3, 2), rgb(255, 0, 0));
   EXPECT_EQ(s.pixel(4, 2), rgb(1, 2, 3));
+  // Wholly outside on any side: nothing drawn (and no write past the row).
+  s.fillBox(10, 0, 12, 2, rgb(9, 9, 9));
+  s.fillBox(-6, 0, -2, 2, rgb(9, 9, 9));
+  s.fillBox(0, 7, 4, 9, rgb(9, 9, 9));
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 5; ++x) ASSERT_NE(s.pixel(x, y), rgb(9, 9, 9));
   s.line(-5, 3, 20, 3, rgb(0, 255, 0));
   for (int x = 0; x < 5; ++x) EXPECT_EQ(s.pixel(x, 3), rgb(0, 255, 0));
   s.setPixel(9, 9, 0);
