@@ -35,6 +35,8 @@ enum WaveError : int {
 // One capture or playback buffer. `data` is sized by the program before it
 // is handed over and not resized while queued: an input buffer is filled
 // with data.size() samples, an output buffer plays its data.size() samples.
+// Not movable (atomics): keep a ring of them in an array or behind pointers,
+// and free them only after close() (or after they come back done).
 struct WaveBuffer {
   std::vector<int16_t> data;
   std::atomic<bool> done{false};     // set by the device thread when filled / played (release)

@@ -97,6 +97,7 @@ class QtUdp : public UdpSocket {
   }
   bool bind(int port) override {
     if (sock_->state() != QAbstractSocket::UnconnectedState) sock_->close();
+    box_->items.clear();  // nothing heard on the old port is delivered after a rebind
     // No address sharing: a port another program holds must be reported.
     return sock_->bind(QHostAddress::AnyIPv4, quint16(port), QAbstractSocket::DontShareAddress);
   }
