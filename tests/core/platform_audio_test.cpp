@@ -281,7 +281,9 @@ TEST(AudioInputBuiltIn, OnlyQueuedBuffersAreWrittenAndTheRestIsLost) {
   ASSERT_EQ(in.start(), kWaveOk);
   auto got = waitDone(bufs, 3s, 1);
   ASSERT_EQ(got, (std::vector<int>{0}));
-  std::this_thread::sleep_for(60ms);  // over two buffers' worth with nothing queued
+  // Over two buffers' worth arrives with nothing queued.
+  auto until = Clock::now() + 3s;
+  while (in.lostSamples() <= 2048 && Clock::now() < until) std::this_thread::sleep_for(1ms);
   EXPECT_FALSE(bufs[0]->queued.load());
   EXPECT_TRUE(allGuard(*bufs[1])) << "a buffer that was never queued was written";
   EXPECT_TRUE(allGuard(*bufs[2]));
@@ -314,18 +316,22 @@ TEST(AudioInputBuiltIn, StopReturnsThePartlyFilledBufferWithItsBytes) {
   PortAudioInput in;
   int dev = deviceNumber(in, PortAudioInput::kTestSignalName);
   ASSERT_EQ(in.open(dev, WaveFormat{8000, 1, 16}), kWaveOk);
-  auto bufs = makeBuffers(2, 80000);  // ten seconds each
+  // The device delivers whole steps of 20 frames at 8000 Hz: the step that
+  // completes the first buffer (1010 samples) puts 10 into the second.
+  auto bufs = makeBuffers(3, 80000);
+  bufs[0]->data.assign(1010, kGuard);
   for (auto& b : bufs) in.addBuffer(*b);
   in.start();
-  std::this_thread::sleep_for(100ms);
+  ASSERT_EQ(waitDone(bufs, 5s, 1).size(), 1u);
   in.stop();
-  ASSERT_TRUE(bufs[0]->done.load());
-  EXPECT_GT(bufs[0]->bytesRecorded, 0u);
-  EXPECT_LT(bufs[0]->bytesRecorded, 80000u * 2);
-  EXPECT_FALSE(bufs[1]->done.load()) << "an empty buffer stays queued over a stop";
-  EXPECT_TRUE(bufs[1]->queued.load());
+  ASSERT_TRUE(bufs[1]->done.load());
+  EXPECT_GE(bufs[1]->bytesRecorded, 20u);
+  EXPECT_LT(bufs[1]->bytesRecorded, 80000u * 2);
+  EXPECT_FALSE(bufs[2]->done.load()) << "an empty buffer stays queued over a stop";
+  EXPECT_TRUE(bufs[2]->queued.load());
   in.close();
-  EXPECT_TRUE(bufs[1]->done.load());
+  EXPECT_TRUE(bufs[2]->done.load());
+  EXPECT_EQ(bufs[2]->bytesRecorded, 0u);
 }
 
 TEST(AudioInputBuiltIn, RefusesWhatItCannotDo) {

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 
 #include "platform/audio/portaudio_input.h"
 #include "platform/audio/portaudio_output.h"
@@ -11,6 +12,8 @@
 #include "platform/disk.h"
 #include "platform/qt/headless_dialogs.h"
 #include "platform/qt/qt_event_pump.h"
+#include "platform/qt/std_disk.h"
+#include "support/temp_dir.h"
 #include "platform/qt/real_services.h"
 
 namespace qv {
@@ -71,6 +74,20 @@ TEST(RealServices, FillsEverySeamButDialogsAndDsp) {
   auto t0 = s.clock->tickMs();
   EXPECT_GE(s.clock->tickMs(), t0);
   EXPECT_GT(s.disk->freeKB("/tmp/"), 0);
+}
+
+TEST(StdDisk, MeasuresTheFilesystemOfAFolderNotYetMade) {
+  test::TempDir dir;
+  StdDisk disk;
+  int64_t here = disk.freeKB(dir.path());
+  EXPECT_GT(here, 0);
+  // A recording folder that does not exist yet: the filesystem it would be on.
+  EXPECT_NEAR(double(disk.freeKB(dir.path() + "later/deeper/")), double(here), 1024.0 * 64);
+  EXPECT_GE(disk.totalKB(dir.path()), here);
+  EXPECT_TRUE(disk.isWritable(dir.path()));
+  EXPECT_TRUE(disk.isWritable(dir.path().substr(0, dir.path().size() - 1))) << "without the trailing slash";
+  EXPECT_FALSE(disk.isWritable(dir.path() + "missing/"));
+  EXPECT_FALSE(std::ifstream(dir.file("killme.tmp")).good()) << "the probe file is removed";
 }
 
 TEST(QtEventPump, WaitingForEventsSleepsUntilOneComesOrTheTimeIsUp) {
