@@ -27,7 +27,8 @@ inline void handBack(WaveBuffer* b, uint32_t bytes) {
 class FakeAudioInput : public AudioInput {
  public:
   std::vector<AudioDeviceInfo> deviceList{{"Default Input Device", 2}, {"Fake Card", 2}};
-  int queryResult = kWaveOk;  // answer of queryFormat and open
+  int queryResult = kWaveOk;  // answer of queryFormat (and of open, which queries first)
+  int openResult = kWaveOk;   // answer of open once the query passed
   int startResult = kWaveOk;
 
   // What was called, in order: "query(-1,48000,1,16)", "open(...)", "add(1)"
@@ -53,6 +54,7 @@ class FakeAudioInput : public AudioInput {
     calls.push_back("open(" + std::to_string(device) + "," + fake_audio_detail::fmt(f) + ")");
     if (isOpen) return kWaveAllocated;
     if (queryResult != kWaveOk) return queryResult;
+    if (openResult != kWaveOk) return openResult;
     openDevice = device;
     openFormat = f;
     isOpen = true;
