@@ -15,7 +15,9 @@ class FakeClock : public Clock {
   }
   void advance(double seconds) {
     secs_ += seconds;
-    ms_ += static_cast<int64_t>(seconds * 1000.0);
+    // From the running total, so many small steps add up to whole milliseconds.
+    elapsed_ += seconds;
+    ms_ = static_cast<int64_t>(elapsed_ * 1000.0 + 1e-6);
     while (secs_ >= 86400.0) {
       secs_ -= 86400.0;
       ++date_.day;  // good enough for tests that cross one midnight
@@ -42,6 +44,7 @@ class FakeClock : public Clock {
  private:
   DateTime date_;
   double secs_ = 0;
+  double elapsed_ = 0;
   int64_t ms_ = 0;
 };
 

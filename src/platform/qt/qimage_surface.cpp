@@ -52,6 +52,7 @@ void QImageSurface::fillBox(int x1, int y1, int x2, int y2, Rgb c) {
   y1 = std::max(y1, 0);
   x2 = std::min(x2, img_.width() - 1);
   y2 = std::min(y2, img_.height() - 1);
+  if (x1 > x2 || y1 > y2) return;  // wholly outside
   for (int y = y1; y <= y2; ++y) std::fill(row(y) + x1, row(y) + x2 + 1, toQ(c));
   ++gen_;
 }

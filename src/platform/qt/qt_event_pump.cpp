@@ -2,11 +2,22 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTimer>
 
 namespace qv {
 
 void QtEventPump::processEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-void QtEventPump::processEventsFor(int ms) { QCoreApplication::processEvents(QEventLoop::AllEvents, ms); }
+void QtEventPump::processEventsFor(int ms) {
+  // Sleeps until an event comes or the time is up, so a paused loop does not
+  // spin a core; processEvents(flags, ms) alone returns at once when idle.
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  if (ms <= 0) return;
+  QEventLoop loop;
+  QTimer timer;
+  timer.setSingleShot(true);
+  timer.start(ms);
+  loop.processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
 
 }  // namespace qv

@@ -1,0 +1,276 @@
+#include "platform/qt/qt_network.h"
+
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QMetaObject>
+#include <QNetworkDatagram>
+#include <QPointer>
+#include <QSerialPort>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
+#include <deque>
+
+namespace qv {
+
+namespace {
+
+// Items waiting to be handed to a callback, and the callback. Shared with
+// the Qt lambdas by weak pointer so that a wrapper destroyed from inside its
+// own callback leaves nothing dangling.
+template <class Item>
+struct Mailbox : std::enable_shared_from_this<Mailbox<Item>> {
+  std::deque<Item> items;
+  std::function<void(const Item&)> deliver;
+  bool posted = false;
+
+  // Called from the Qt signal: queue and post one delivery pass.
+  void put(QObject* context, Item item) {
+    items.push_back(std::move(item));
+    if (posted) return;
+    posted = true;
+    std::weak_ptr<Mailbox> weak = this->shared_from_this();
+    QMetaObject::invokeMethod(
+        context,
+        [weak] {
+          if (auto self = weak.lock()) self->run();
+        },
+        Qt::QueuedConnection);
+  }
+  void run() {
+    auto keep = this->shared_from_this();
+    posted = false;
+    while (!items.empty()) {
+      Item it = std::move(items.front());
+      items.pop_front();
+      auto f = deliver;  // the callback may replace itself
+      if (f) f(it);
+    }
+  }
+};
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+std::string hostText(const QHostAddress& a) {
+  bool ok = false;
+  quint32 v4 = a.toIPv4Address(&ok);  // "::ffff:1.2.3.4" as "1.2.3.4"
+  return ok ? QHostAddress(v4).toString().toStdString() : a.toString().toStdString();
+}
+
+QHostAddress resolve(const std::string& host) {
+  QHostAddress a;
+  if (host.empty()) return QHostAddress(QHostAddress::LocalHost);
+  if (a.setAddress(q(host))) return a;
+  if (host == "localhost") return QHostAddress(QHostAddress::LocalHost);
+  QHostInfo info = QHostInfo::fromName(q(host));
+  for (const QHostAddress& x : info.addresses())
+    if (x.protocol() == QAbstractSocket::IPv4Protocol) return x;
+  return info.addresses().isEmpty() ? QHostAddress() : info.addresses().first();
+}
+
+// ---- UDP ----
+
+struct Datagram {
+  std::string data, host;
+  int port = 0;
+};
+
+class QtUdp : public UdpSocket {
+ public:
+  QtUdp() : sock_(new QUdpSocket), box_(std::make_shared<Mailbox<Datagram>>()) {
+    std::weak_ptr<Mailbox<Datagram>> weak = box_;
+    QUdpSocket* s = sock_;
+    QObject::connect(s, &QUdpSocket::readyRead, s, [s, weak] {
+      auto box = weak.lock();
+      while (s->hasPendingDatagrams()) {
+        QNetworkDatagram d = s->receiveDatagram();  // whole datagram, up to 64 KB
+        if (!box) continue;
+        QByteArray b = d.data();
+        box->put(s, {std::string(b.constData(), size_t(b.size())), hostText(d.senderAddress()), d.senderPort()});
+      }
+    });
+  }
+  ~QtUdp() override {
+    box_->deliver = nullptr;
+    sock_->close();
+    sock_->deleteLater();
+  }
+  bool bind(int port) override {
+    if (sock_->state() != QAbstractSocket::UnconnectedState) sock_->close();
+    box_->items.clear();  // nothing heard on the old port is delivered after a rebind
+    // No address sharing: a port another program holds must be reported.
+    return sock_->bind(QHostAddress::AnyIPv4, quint16(port), QAbstractSocket::DontShareAddress);
+  }
+  void close() override {
+    sock_->close();
+    box_->items.clear();
+  }
+  int localPort() const override { return sock_->localPort(); }
+  bool send(const std::string& host, int port, const std::string& data) override {
+    QHostAddress a = resolve(host);
+    if (a.isNull() || port <= 0 || port > 65535) return false;
+    qint64 n = sock_->writeDatagram(data.data(), qint64(data.size()), a, quint16(port));
+    return n == qint64(data.size());
+  }
+  void onReceive(Receiver r) override {
+    box_->deliver = [r](const Datagram& d) {
+      if (r) r(d.data, d.host, d.port);
+    };
+  }
+
+ private:
+  QUdpSocket* sock_;
+  std::shared_ptr<Mailbox<Datagram>> box_;
+};
+
+// ---- TCP ----
+
+enum class TcpEventKind { Data, Closed };
+struct TcpEvent {
+  TcpEventKind kind;
+  std::string data;
+};
+
+class QtTcpConnection : public TcpConnection {
+ public:
+  explicit QtTcpConnection(QTcpSocket* s) : sock_(s), box_(std::make_shared<Mailbox<TcpEvent>>()) {
+    sock_->setParent(nullptr);
+    std::weak_ptr<Mailbox<TcpEvent>> weak = box_;
+    QObject::connect(s, &QTcpSocket::readyRead, s, [s, weak] {
+      QByteArray b = s->readAll();
+      if (auto box = weak.lock()) box->put(s, {TcpEventKind::Data, std::string(b.constData(), size_t(b.size()))});
+    });
+    QObject::connect(s, &QTcpSocket::disconnected, s, [s, weak] {
+      if (auto box = weak.lock()) box->put(s, {TcpEventKind::Closed, {}});
+    });
+    box_->deliver = [this](const TcpEvent& e) {
+      // Copies: the callback may destroy this connection.
+      if (e.kind == TcpEventKind::Data) {
+        if (auto f = onData_) f(e.data);
+      } else if (auto f = onClosed_) {
+        f();
+      }
+    };
+  }
+  ~QtTcpConnection() override {
+    box_->deliver = nullptr;
+    sock_->abort();
+    sock_->deleteLater();
+  }
+  std::string peerAddress() const override { return hostText(sock_->peerAddress()); }
+  bool send(const std::string& data) override {
+    if (sock_->state() != QAbstractSocket::ConnectedState) return false;
+    return sock_->write(data.data(), qint64(data.size())) == qint64(data.size());
+  }
+  void close() override { sock_->disconnectFromHost(); }
+  void onData(std::function<void(const std::string&)> f) override { onData_ = std::move(f); }
+  void onClosed(std::function<void()> f) override { onClosed_ = std::move(f); }
+
+ private:
+  QTcpSocket* sock_;
+  std::shared_ptr<Mailbox<TcpEvent>> box_;
+  std::function<void(const std::string&)> onData_;
+  std::function<void()> onClosed_;
+};
+
+class QtTcpListener : public TcpListener {
+ public:
+  using Conn = std::shared_ptr<TcpConnection>;
+  QtTcpListener() : server_(new QTcpServer), box_(std::make_shared<Mailbox<Conn>>()) {
+    std::weak_ptr<Mailbox<Conn>> weak = box_;
+    QTcpServer* srv = server_;
+    QObject::connect(srv, &QTcpServer::newConnection, srv, [srv, weak] {
+      while (QTcpSocket* s = srv->nextPendingConnection()) {
+        Conn c = std::make_shared<QtTcpConnection>(s);
+        if (auto box = weak.lock()) box->put(srv, c);
+      }
+    });
+  }
+  ~QtTcpListener() override {
+    box_->deliver = nullptr;
+    server_->close();
+    server_->deleteLater();
+  }
+  bool listen(int port) override {
+    if (server_->isListening()) server_->close();
+    return server_->listen(QHostAddress::AnyIPv4, quint16(port));
+  }
+  void close() override {
+    server_->close();
+    box_->items.clear();
+  }
+  void onConnection(std::function<void(Conn)> f) override {
+    box_->deliver = [f](const Conn& c) {
+      if (f) f(c);
+    };
+  }
+
+ private:
+  QTcpServer* server_;
+  std::shared_ptr<Mailbox<Conn>> box_;
+};
+
+// ---- Serial ----
+
+class QtSerial : public SerialPort {
+ public:
+  QtSerial() : port_(new QSerialPort), box_(std::make_shared<Mailbox<std::string>>()) {
+    std::weak_ptr<Mailbox<std::string>> weak = box_;
+    QSerialPort* p = port_;
+    QObject::connect(p, &QSerialPort::readyRead, p, [p, weak] {
+      QByteArray b = p->readAll();
+      if (auto box = weak.lock()) box->put(p, std::string(b.constData(), size_t(b.size())));
+    });
+  }
+  ~QtSerial() override {
+    box_->deliver = nullptr;
+    port_->close();
+    port_->deleteLater();
+  }
+  bool open(const std::string& portOrPath, int baud) override {
+    if (port_->isOpen()) port_->close();
+    error_.clear();
+    std::string path = serialDevicePath(portOrPath);
+    if (path.empty()) {
+      error_ = "no serial port given";
+      return false;
+    }
+    port_->setPortName(q(path));
+    if (!port_->setBaudRate(baud > 0 ? baud : 4800)) {
+      error_ = "baud rate " + std::to_string(baud) + " not accepted";
+      return false;
+    }
+    port_->setDataBits(QSerialPort::Data8);
+    port_->setParity(QSerialPort::NoParity);
+    port_->setStopBits(QSerialPort::OneStop);
+    port_->setFlowControl(QSerialPort::NoFlowControl);
+    // A receiver only listens: fall back to read-only when writing is refused.
+    if (port_->open(QIODevice::ReadWrite) || port_->open(QIODevice::ReadOnly)) return true;
+    error_ = path + ": " + port_->errorString().toStdString();
+    return false;
+  }
+  void close() override {
+    port_->close();
+    box_->items.clear();
+  }
+  bool isOpen() const override { return port_->isOpen(); }
+  void onData(std::function<void(const std::string&)> f) override {
+    box_->deliver = [f](const std::string& s) {
+      if (f) f(s);
+    };
+  }
+  std::string errorText() const override { return error_; }
+
+ private:
+  QSerialPort* port_;
+  std::shared_ptr<Mailbox<std::string>> box_;
+  std::string error_;
+};
+
+}  // namespace
+
+std::unique_ptr<UdpSocket> QtNetwork::udp() { return std::make_unique<QtUdp>(); }
+std::unique_ptr<TcpListener> QtNetwork::tcpListener() { return std::make_unique<QtTcpListener>(); }
+std::unique_ptr<SerialPort> QtNetwork::serial() { return std::make_unique<QtSerial>(); }
+
+}  // namespace qv

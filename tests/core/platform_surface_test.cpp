@@ -1,0 +1,97 @@
+// Block copies on the QImage surface: scrolling within one picture and
+// clipping at every edge.
+#include <gtest/gtest.h>
+
+#include "platform/qt/qimage_surface.h"
+
+namespace qv {
+namespace {
+
+// A picture whose every pixel tells where it is.
+Rgb marker(int x, int y) { return rgb(x, y, 7); }
+void paint(QImageSurface& s) {
+  for (int y = 0; y < s.height(); ++y)
+    for (int x = 0; x < s.width(); ++x) s.setPixel(x, y, marker(x, y));
+}
+
+TEST(QImageSurface, ScrollsWithinItselfInEveryDirection) {
+  const int w = 40, h = 30;
+  struct Case {
+    int dx, dy, sx, sy;
+  } cases[] = {{0, 0, 1, 0}, {1, 0, 0, 0}, {0, 0, 0, 1}, {0, 1, 0, 0}, {3, 2, 0, 0}, {0, 0, 3, 2}};
+  for (auto c : cases) {
+    QImageSurface s(w, h);
+    paint(s);
+    int bw = w - std::max(c.dx, c.sx), bh = h - std::max(c.dy, c.sy);
+    s.blit(c.dx, c.dy, bw, bh, s, c.sx, c.sy);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        bool inside = x >= c.dx && x < c.dx + bw && y >= c.dy && y < c.dy + bh;
+        Rgb want = inside ? marker(x - c.dx + c.sx, y - c.dy + c.sy) : marker(x, y);
+        ASSERT_EQ(s.pixel(x, y), want) << "case " << c.dx << "," << c.dy << " from " << c.sx << "," << c.sy
+                                       << " at " << x << "," << y;
+      }
+  }
+}
+
+TEST(QImageSurface, ClipsCopiesAtEveryEdge) {
+  QImageSurface src(10, 10), dst(8, 6);
+  paint(src);
+  dst.setBackground(0);
+  dst.clear();
+  auto gen = dst.generation();
+  // Source starting outside on the left/top: only the part inside is copied, shifted.
+  dst.blit(0, 0, 5, 5, src, -2, -1);
+  EXPECT_GT(dst.generation(), gen);
+  EXPECT_EQ(dst.pixel(0, 0), 0u);
+  EXPECT_EQ(dst.pixel(1, 0), 0u);
+  EXPECT_EQ(dst.pixel(2, 1), marker(0, 0));
+  EXPECT_EQ(dst.pixel(4, 4), marker(2, 3));
+  EXPECT_EQ(dst.pixel(5, 5), 0u);
+
+  // Destination partly outside on the right/bottom and on the left/top.
+  dst.clear();
+  dst.blit(6, 4, 5, 5, src, 0, 0);
+  EXPECT_EQ(dst.pixel(6, 4), marker(0, 0));
+  EXPECT_EQ(dst.pixel(7, 5), marker(1, 1));
+  dst.clear();
+  dst.blit(-3, -2, 5, 5, src, 0, 0);
+  EXPECT_EQ(dst.pixel(0, 0), marker(3, 2));
+  EXPECT_EQ(dst.pixel(1, 2), marker(4, 4));
+  EXPECT_EQ(dst.pixel(2, 0), 0u);
+
+  // Wider than both pictures, and wholly outside: no crash, nothing outside written.
+  dst.clear();
+  dst.blit(0, 0, 1000, 1000, src, 0, 0);
+  EXPECT_EQ(dst.pixel(7, 5), marker(7, 5));
+  gen = dst.generation();
+  dst.blit(50, 50, 5, 5, src, 0, 0);
+  dst.blit(0, 0, 5, 5, src, 20, 0);
+  dst.blit(0, 0, -4, 5, src, 0, 0);
+  EXPECT_EQ(dst.generation(), gen);
+  EXPECT_EQ(dst.pixel(-1, 0), dst.background());
+}
+
+TEST(QImageSurface, BoxesLinesAndPixelsStayInside) {
+  QImageSurface s(5, 4);
+  s.setBackground(rgb(1, 2, 3));
+  s.clear();
+  s.fillBox(3, 2, -10, -10, rgb(255, 0, 0));  // corners in any order, clipped, inclusive
+  EXPECT_EQ(s.pixel(0, 0), rgb(255, 0, 0));
+  EXPECT_EQ(s.pixel(3, 2), rgb(255, 0, 0));
+  EXPECT_EQ(s.pixel(4, 2), rgb(1, 2, 3));
+  // Wholly outside on any side: nothing drawn (and no write past the row).
+  s.fillBox(10, 0, 12, 2, rgb(9, 9, 9));
+  s.fillBox(-6, 0, -2, 2, rgb(9, 9, 9));
+  s.fillBox(0, 7, 4, 9, rgb(9, 9, 9));
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 5; ++x) ASSERT_NE(s.pixel(x, y), rgb(9, 9, 9));
+  s.line(-5, 3, 20, 3, rgb(0, 255, 0));
+  for (int x = 0; x < 5; ++x) EXPECT_EQ(s.pixel(x, 3), rgb(0, 255, 0));
+  s.setPixel(9, 9, 0);
+  s.resize(3, 3);
+  EXPECT_EQ(s.pixel(2, 2), rgb(1, 2, 3));
+}
+
+}  // namespace
+}  // namespace qv
