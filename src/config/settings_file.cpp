@@ -1,5 +1,6 @@
 #include "config/settings_file.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -16,6 +17,8 @@ namespace {
 constexpr const char* kSections[] = {"FORM1", "OPTIONS0", "OPTIONS1"};
 
 bool readWhole(const std::string& path, std::string& out) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return false;
   std::ifstream f(path, std::ios::binary);
   if (!f) return false;
   std::ostringstream s;
