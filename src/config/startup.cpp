@@ -198,10 +198,10 @@ void startUp(Program& program, const CommandLine& cl, const StartupHooks& hooks,
 
   // 1-2: identity, splash.
   m.setTitle(kMainCaption);
-  if (options.splash && !cl.headless && program.services().clock) {
+  if (options.splash && !cl.headless && program.services().clock && hooks.showSplash) {
     SplashWindow splash;
     splash.text = aboutText();
-    if (hooks.showSplash) hooks.showSplash(splash);
+    hooks.showSplash(splash);
     runSplashWait(program, splash);
     if (hooks.closeSplash) hooks.closeSplash(splash);
   }
@@ -239,6 +239,7 @@ void startUp(Program& program, const CommandLine& cl, const StartupHooks& hooks,
   selectTask(program, hooks, 1);
 
   // 21.
+  call(hooks.beforeCommandLine);
   runClassicCommandLine(program, cl.classicArgs, hooks);
 }
 

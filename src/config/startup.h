@@ -42,12 +42,15 @@ struct StartupHooks {
   std::function<void()> showMainWindow;
   std::function<void(SplashWindow&)> showSplash;
   std::function<void(SplashWindow&)> closeSplash;
+  // Runs after the start-up files and task 1, just before the classic
+  // switches act (the app applies --set here, so /REC records with them).
+  std::function<void()> beforeCommandLine;
   // Ends the process after the windows are closed.
   std::function<void()> endProgram;
 };
 
 struct StartupOptions {
-  bool splash = true;  // skipped anyway when headless or without a clock
+  bool splash = true;  // skipped anyway when headless, without a clock or with nothing to show it
 };
 
 // The ordered start-up sequence, ending with the classic command line.
