@@ -101,7 +101,9 @@ bool PresetLoadFile(Program& program, const std::string& path, const StartupHook
   // The settings this load replaces; a folder we cannot write to must not stop the load.
   PresetSaveFile(program, kTempPresetFile);
 
-  std::istringstream lines(s.str());
+  std::string content = s.str();
+  if (content.rfind("\xEF\xBB\xBF", 0) == 0) content.erase(0, 3);  // a byte-order mark is not line 1's text
+  std::istringstream lines(content);
   std::string line;
   for (size_t i = 0; i < std::size(kLines) && std::getline(lines, line); ++i) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -24,6 +24,8 @@ bool readWhole(const std::string& path, std::string& out) {
   std::ostringstream s;
   s << f.rdbuf();
   out = s.str();
+  // Editors on other systems may put a byte-order mark first; it is not part of the first key.
+  if (out.rfind("\xEF\xBB\xBF", 0) == 0) out.erase(0, 3);
   return true;
 }
 

@@ -94,6 +94,12 @@ TEST_F(PresetTest, ShortFileAppliesTheLinesItHas) {
   EXPECT_EQ(rig.o0("NchanCombo").text(), "2 - stereo");
 }
 
+TEST_F(PresetTest, ByteOrderMarkIsNotPartOfTheBlockSize) {
+  writeFile(rig.prog("bom.preset"), "\xEF\xBB\xBF" "4096\r\n");
+  ASSERT_TRUE(PresetLoadFile(rig.p(), rig.prog("bom.preset"), hooks));
+  EXPECT_EQ(rig.f1("Combo1").text(), "4096");
+}
+
 TEST_F(PresetTest, ZoomLineIsReadAsOneNumericField) {
   writeFile(rig.prog("z.preset"), "*\n*\n*\n*\n*\n*\n*\n*\n*\n 1 ,ignored\n*\n");
   ASSERT_TRUE(PresetLoadFile(rig.p(), rig.prog("z.preset"), hooks));

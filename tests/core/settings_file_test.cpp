@@ -187,6 +187,13 @@ TEST(SettingsFile, ReadingIsByFirstDotAndFirstEquals) {
   EXPECT_EQ(rig.f1("Combo8").text(), "7 sepia");  // not named: keeps its state
 }
 
+TEST(SettingsFile, ByteOrderMarkBeforeTheFirstKeyIsIgnored) {
+  ConfigRig rig;
+  writeFile(rig.prog("bom.ini"), "\xEF\xBB\xBF" "FORM1.Combo12 = 8 Mbytes\r\n");
+  ASSERT_TRUE(LoadControls(rig.p(), rig.prog("bom.ini")));
+  EXPECT_EQ(rig.f1("Combo12").text(), "8 Mbytes");
+}
+
 TEST(SettingsFile, OptionButtonsComeBackExactlyInEverySection) {
   ConfigRig a;
   a.o0("OptionCS3").setValue(1);
