@@ -63,20 +63,6 @@ void buildForm1(Form& f) {
   menu(f, "FileAnalysisPlay", "File Analysis + Play", "ModeMenu");
   menu(f, "FileAnalysis", "File Analysis", "ModeMenu");
   menu(f, "DebugMenu", "Debug").setVisible(false);
-
-  // Settings, presets and exit.
-  menu(f, "ExitProgram", "Exit");
-  menu(f, "BasicSettings", "Basic Settings");
-  menu(f, "AdvancedSettings", "Advanced Settings");
-  menu(f, "UndoLatest", "Undo Latest Changes");
-  menu(f, "PresetsMenu", "Presets");
-  menu(f, "PresetLoad", "Load Basic Settings", "PresetsMenu");
-  menu(f, "PresetSave", "Save Basic Settings", "PresetsMenu");
-  menu(f, "PresetDefault", "Reset to default", "PresetsMenu");
-  menu(f, "Mono32", "Mono 0-16kHz", "PresetsMenu");
-  menu(f, "Mono48", "Mono 0-24kHz", "PresetsMenu");
-  menu(f, "Stereo32", "Stereo 0-16kHz", "PresetsMenu");
-  menu(f, "Stereo48", "Stereo 0-24kHz", "PresetsMenu");
 }
 
 }  // namespace qv

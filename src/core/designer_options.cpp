@@ -35,16 +35,6 @@ void buildOptions0(Form& f) {
                         "LockFormCheck", "AddGPS", "SpanDiskCheck", "AddUDP", "Check4", "AddTimeStamp", "chkUDPSlave",
                         "CheckDDEsend"})
     check(f, n, "");
-
-  // Panel commands: undo, default paths, presets.
-  button(f, "Command13", "Exit");
-  button(f, "Command10", "Reset");
-  button(f, "SaveDefPaths", "Save Default Paths");
-  button(f, "PresetLoad", "Load");
-  button(f, "PresetSave", "Save");
-  button(f, "DefaultPresetSave", "Save Default");
-  button(f, "PresetLink", "Link to .wav").setToolTip("Link the current settings to a .wav file");
-  button(f, "Command5", "Reset").setToolTip("Reset To Default Settings");
 }
 
 void buildOptions1(Form& f) {
@@ -77,17 +67,6 @@ void buildOptions1(Form& f) {
   option(f, "Option1", "", "Option", true);
   option(f, "Option2", "", "Option");
   option(f, "Option3", "", "Option");
-
-  // Panel commands: controls files, default paths, undo.
-  button(f, "SaveDefControls", "Save Default Controls");
-  button(f, "ResetControls", "Load Default");
-  button(f, "Command1", "Delete Default");
-  button(f, "SaveControls", "Save Controls");
-  button(f, "LoadControls", "Load Controls");
-  button(f, "SaveDefPaths", "Save Default Paths");
-  button(f, "Command4", "Exit");
-  button(f, "Command10", "Reset");
-  button(f, "ok", "Apply");
 }
 
 void buildOptions2(Form& f) {
