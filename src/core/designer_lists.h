@@ -37,4 +37,30 @@ inline const std::vector<std::string> kColourScaleBasic = {
     "11",   "12",   "13",         "14",         "15 green",    "15",          "16", "17",     "18", "19", "20"};
 inline const std::vector<std::string> kChannels = {"1 - mono", "2 - stereo"};
 
+// Recording, buffer and playback choices of the settings panel.
+inline const std::vector<std::string> kFileMaxSize = {
+    "1 MB",   "8 MB",   "16 MB",  "32 MB",             "64 MB",     "128 MB",     "256 MB",  "512 MB",
+    "640 MB (CD size)", "659.18 MB", "680 MB (CD size)", "1000 MB", "1318.36 MB", "1360 MB", "2000 MB"};
+inline const std::vector<std::string> kFileMode = {"1 - circular", "2 - single file", "3 - multiple file"};
+inline const std::vector<std::string> kRamBufferMode = {"1 - circular", "2 - stop when full"};
+inline const std::vector<std::string> kPlaySpeed = {"0.1", "0.125", "0.2", "0.25", "0.5", "1",
+                                                    "2",   "4",     "5",   "8",    "10"};
+
+// Advanced settings panel.
+inline const std::vector<std::string> kAmplitudeScale = {"0 - dB", "1 - Linear"};
+inline const std::vector<std::string> kWindowWidth = {"1024", "1280", "1600"};
+inline const std::vector<std::string> kSnapshot = {"Spectrogram", "Form", "Screen"};
+inline const std::vector<std::string> kUpdateRate = {"1", "2", "4", "8", "16", "32", "64"};
+inline const std::vector<std::string> kTapeSpeed = {"0.1", "0.125", "0.25", "0.5", "1", "2", "4", "8", "10"};
+inline const std::vector<std::string> kFrequencyDivision = {"1", "2", "4", "5", "8", "10", "16", "20"};
+inline const std::vector<std::string> kSubSample = {"1", "2", "4", "8"};
+inline const std::vector<std::string> kAveraging = {"0 - Off", "1 - Average On", "2 - Subtract Average",
+                                                    "3 - Hold Max", "4 - Hold Max & Decay"};
+inline const std::vector<std::string> kBlockSizeRTA = {"1024", "2048", "4096", "8192", "16384"};
+inline const std::vector<std::string> kBlockSizeRec = {"2048", "4096", "8192", "16384", "32768"};
+inline const std::vector<std::string> kBlockSizePbk = {"2048", "4096", "8192", "16384"};
+
+// Tools panel.
+inline const std::vector<std::string> kWaveInBuffers = {"1", "2", "4", "6", "8", "10", "12", "14", "16"};
+
 }  // namespace qv::lists

@@ -89,4 +89,25 @@ inline Control& picture(Form& f, const std::string& name, const std::string& fra
 
 inline void place(Control& c, int left, int top, int width, int height) { c.setGeometry({left, top, width, height}); }
 
+// Places a control and hands it back, so a declaration reads as one line.
+inline Control& at(Control& c, int left, int top, int width, int height) {
+  c.setGeometry({left, top, width, height});
+  return c;
+}
+
+inline Control& tip(Control& c, const std::string& t) {
+  c.setToolTip(t);
+  return c;
+}
+
+// Row metrics shared by the panels: boxes are 20 px, combos 22, buttons 24-28,
+// one row every 24 px; a caption label sits 2 px lower than its box.
+constexpr int kRow = 24;
+
+// A caption label for the box at (x, y): "<box>Label" unless a name is given.
+inline Control& caption(Form& f, const std::string& name, const std::string& text, const std::string& frame, int x,
+                        int y, int width) {
+  return at(label(f, name, text, frame), x, y + 2, width, 18);
+}
+
 }  // namespace qv::designer
