@@ -102,17 +102,19 @@ TEST_F(CommandsTest, AdvancedPanelExitDropsItsChanges) {
 }
 
 TEST_F(CommandsTest, ResetRestoresAndKeepsThePanelOpen) {
+  std::string text9 = rig.o1("Text9").text();
   rig.f1("AdvancedSettings").click();
   rig.o1("Text9").setText("changed");
   rig.o1("Command10").click();
-  EXPECT_EQ(rig.o1("Text9").text(), "");
+  EXPECT_EQ(rig.o1("Text9").text(), text9);
   EXPECT_TRUE(rig.p().options1().shown());
   EXPECT_EQ(rig.dialogs.texts(), std::vector<std::string>{"Restored previous settings"});
 
+  std::string maxFiles = rig.o0("MaxNFiles").text();
   rig.f1("BasicSettings").click();
-  rig.o0("MaxNFiles").setText("99");
+  rig.o0("MaxNFiles").setText("99 changed");
   rig.o0("Command10").click();
-  EXPECT_EQ(rig.o0("MaxNFiles").text(), "");
+  EXPECT_EQ(rig.o0("MaxNFiles").text(), maxFiles);
   EXPECT_TRUE(rig.p().options0().shown());
 }
 

@@ -46,6 +46,7 @@ TEST_F(StartupTest, EmptyProgramFolderGivesBuiltInsAndReady) {
   rig.f1("Text1").setText("42");
   rig.f1("Label20").setCaption("77");
   rig.p().vars().StopFlag = false;
+  rig.o1("Check1").setValue(0);  // "Quick Panel"
   start();
   Program& p = rig.p();
   EXPECT_EQ(p.status(), "Ready...");
@@ -91,6 +92,7 @@ TEST_F(StartupTest, PresetWinsOverUserDefaultsForItsElevenSettings) {
             "OPTIONS0.NchanCombo         = 1 - mono\r\n"
             "OPTIONS1.TapeSpeedCombo     = 2\r\n"
             "OPTIONS1.Check1 =  1 \r\n");
+  rig.o1("Check1").setValue(0);
   writeFile(rig.prog("default.preset"), "2048\r\n32000\r\n*\r\n*\r\n*\r\n*\r\n7 sepia\r\n*\r\n*\r\n*\r\n2 - stereo\r\n");
   start();
   EXPECT_EQ(rig.p().status(), "Load Controls. Load Settings. Ready...");
@@ -259,10 +261,11 @@ TEST(CommandLineSetting, UnknownKeysAndBadValuesChangeNothing) {
   EXPECT_NE(msg.find("nothing changed"), std::string::npos);
   EXPECT_FALSE(applyCommandLineSetting(rig.p(), "FORM1.StartStop", "1", msg));  // a button is not a setting
   EXPECT_FALSE(applyCommandLineSetting(rig.p(), "OPTIONS0.chkUDPSlave", "yes", msg));
+  int gainSteps = rig.f1("UpDown2").value();
   EXPECT_FALSE(applyCommandLineSetting(rig.p(), "FORM1.UpDown2", "500", msg));
   EXPECT_FALSE(applyCommandLineSetting(rig.p(), "OPTIONS1.Option2", "maybe", msg));
   EXPECT_EQ(rig.o0("chkUDPSlave").value(), 0);
-  EXPECT_EQ(rig.f1("UpDown2").value(), 1);
+  EXPECT_EQ(rig.f1("UpDown2").value(), gainSteps);
   EXPECT_EQ(rig.o1("Option1").value(), 1);
 
   EXPECT_TRUE(applyCommandLineSetting(rig.p(), "OPTIONS0.chkUDPSlave", "1", msg));
