@@ -14,7 +14,7 @@
 
 #include "config/command_line.h"
 #include "config/program_folder.h"
-#include "config/settings_line.h"
+#include "config/startup.h"
 #include "core/designer.h"
 #include "core/program.h"
 #include "gui/main_window.h"
@@ -79,24 +79,24 @@ int runQuorvel(int argc, char** argv) {
   Program program(svc, folder);
   buildForms(program.forms());
 
-  // Command-line settings come after the start-up files.
-  bool setFailed = false;
-  for (auto& [key, value] : cl.sets) {
-    Control* c = program.forms().findKey(key);
-    if (!c || !c->isSaved()) {
-      std::cerr << "quorvel: --set " << key << ": no such setting; nothing changed\n";
-      setFailed = true;
-      continue;
+  // Start-up files first; command-line settings after them, before the classic switches act.
+  auto configHooks = installConfig(program);
+  configHooks->beforeCommandLine = [&] {
+    for (auto& [key, value] : cl.sets) {
+      std::string message;
+      if (!applyCommandLineSetting(program, key, value, message)) std::cerr << "quorvel: " << message << "\n";
     }
-    applyControlValue(*c, value);
-  }
-  (void)setFailed;
+  };
+
+  configHooks->endProgram = [] { QTimer::singleShot(0, [] { QCoreApplication::quit(); }); };
 
   std::unique_ptr<MainWindow> window;
   if (!cl.headless) {
     window = std::make_unique<MainWindow>(program);
-    window->show();
+    configHooks->showMainWindow = [&] { window->showNormal(); };
   }
+  startUp(program, cl, *configHooks);
+  if (window) window->show();
 
   // SIGINT and SIGTERM stop like the Stop button, then the program exits.
   if (::pipe(gSignalPipe) == 0) {
