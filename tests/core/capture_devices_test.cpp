@@ -22,6 +22,7 @@ class ListedOutput : public AudioOutput {
  public:
   std::vector<AudioDeviceInfo> list = {{"Default Out", 2}, {"Speakers", 2}};
   std::vector<AudioDeviceInfo> devices() override { return list; }
+  int queryFormat(int, const WaveFormat&) override { return 0; }
   int open(int, const WaveFormat&) override { return 0; }
   int write(WaveBuffer&) override { return 0; }
   int reset() override { return 0; }
