@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/form.h"
 #include "platform/services.h"
@@ -65,6 +66,8 @@ struct PublicVars {
   double RecDuration = 0;  // seconds one file of the maximum size holds
 };
 
+class LiveParticipant;
+
 class Program {
  public:
   Program(Services services, std::string programFolder);
@@ -98,12 +101,16 @@ class Program {
   AnalysisEngine* analysis() const { return analysis_; }
   void setAnalysis(AnalysisEngine* a) { analysis_ = a; }
 
+  // Taken into every live run, in registration order (RAM buffer before recording).
+  std::vector<LiveParticipant*>& liveParticipants() { return liveParticipants_; }
+
  private:
   Services services_;
   std::string programFolder_;
   Forms forms_;
   PublicVars vars_;
   AnalysisEngine* analysis_ = nullptr;
+  std::vector<LiveParticipant*> liveParticipants_;
 };
 
 }  // namespace qv

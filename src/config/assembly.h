@@ -1,0 +1,23 @@
+// Puts the program together: every subsystem's handlers attached to the
+// controls, and the start-up hooks filled with what the subsystems provide.
+#pragma once
+
+#include <memory>
+
+namespace qv {
+
+class Program;
+class AnalysisEngine;
+struct StartupHooks;
+
+struct Subsystems {
+  std::unique_ptr<AnalysisEngine> analysis;
+  std::shared_ptr<StartupHooks> hooks;
+  ~Subsystems();
+};
+
+// Builds the windows' controls and attaches all handlers. The Program must
+// outlive the result.
+std::unique_ptr<Subsystems> assembleProgram(Program& p);
+
+}  // namespace qv

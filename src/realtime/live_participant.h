@@ -1,0 +1,31 @@
+// What joins a live run at fixed places of the loop: the RAM buffer and the
+// disk recording. The loop calls every registered participant in order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qv {
+
+class Program;
+struct RunParams;
+
+class LiveParticipant {
+ public:
+  virtual ~LiveParticipant() = default;
+  // Set-up, after the analysis settings are read and before the capture
+  // opens. False ends the run before capture (e.g. "Not enough space on ").
+  virtual bool setUp(Program& p, const RunParams& run) = 0;
+  // Text appended to the run information label ("  Buffer 21.85sec", ...).
+  virtual std::string runInfo() const { return {}; }
+  // Each captured block, as captured, before conditioning.
+  virtual void block(const int16_t* samples, int count) = 0;
+  // The capture ran out of queued buffers (a gap).
+  virtual void fail() {}
+  // "Pause" ticked (true) or released (false) at a pass end.
+  virtual void pause(bool paused) { (void)paused; }
+  // After the capture device stopped, before it closes.
+  virtual void tearDown() = 0;
+};
+
+}  // namespace qv
