@@ -18,6 +18,7 @@
 #include "core/designer.h"
 #include "core/program.h"
 #include "gui/main_window.h"
+#include "gui/views.h"
 #include "platform/qt/qt_event_pump.h"
 #include "platform/qt/std_disk.h"
 #include "platform/qt/system_clock.h"
@@ -92,10 +93,11 @@ int runQuorvel(int argc, char** argv) {
   }
   (void)setFailed;
 
-  std::unique_ptr<MainWindow> window;
+  std::unique_ptr<Views> views;
   if (!cl.headless) {
-    window = std::make_unique<MainWindow>(program);
-    window->show();
+    installPanelMenus(program);
+    views = std::make_unique<Views>(program);
+    program.form1().setShown(true);
   }
 
   // SIGINT and SIGTERM stop like the Stop button, then the program exits.

@@ -1,0 +1,81 @@
+#include "gui/form_window.h"
+
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QPointer>
+#include <QResizeEvent>
+
+#include "core/form.h"
+#include "gui/form_view.h"
+
+namespace qv {
+
+static bool hasMenus(const Form& f) {
+  for (auto& c : f.controls())
+    if (c->kind() == Kind::MenuItem) return true;
+  return false;
+}
+
+FormWindow::FormWindow(Form& form, QWidget* parent) : QMainWindow(parent), form_(form) {
+  setObjectName(QString::fromStdString(form.section()));
+  canvas_ = new QWidget(this);
+  canvas_->setObjectName("canvas");
+  setCentralWidget(canvas_);
+  view_ = std::make_unique<FormView>(form, canvas_, hasMenus(form) ? menuBar() : nullptr);
+
+  // Without a designed size the window holds everything placed on it.
+  QSize s = view_->contentSize();
+  if (form.width() > 0 && form.height() > 0) s = QSize(form.width(), form.height());
+  else if (menuWidget()) s.rheight() += menuWidget()->sizeHint().height();
+  resize(s.expandedTo(QSize(200, 100)));
+
+  QPointer<FormWindow> self(this);
+  form.addObserver([self](const Form&) {
+    if (self) self->followForm();
+  });
+  followForm();
+}
+
+FormWindow::~FormWindow() = default;
+
+QWidget* FormWindow::control(const std::string& name) const { return view_->widget(name); }
+
+void FormWindow::followForm() {
+  if (following_) return;
+  following_ = true;
+  const QString title = QString::fromStdString(form_.title());
+  if (windowTitle() != title) setWindowTitle(title);
+  if (form_.width() > 0 && form_.height() > 0 && size() != QSize(form_.width(), form_.height()))
+    resize(form_.width(), form_.height());
+  if (form_.shown() != isVisible()) {
+    if (form_.shown()) {
+      show();
+      raise();
+      activateWindow();
+    } else {
+      hide();
+    }
+  }
+  following_ = false;
+}
+
+void FormWindow::closeEvent(QCloseEvent* e) {
+  // Closing a window hides its Form; the program decides what that means.
+  following_ = true;
+  form_.setShown(false);
+  following_ = false;
+  e->accept();
+}
+
+void FormWindow::resizeEvent(QResizeEvent* e) {
+  QMainWindow::resizeEvent(e);
+  // Only the operator's resizes go back to the model: the layout code
+  // listens there and places the controls for the new size.
+  if (e->spontaneous() && !following_ && isVisible()) {
+    following_ = true;
+    form_.setSize(e->size().width(), e->size().height());
+    following_ = false;
+  }
+}
+
+}  // namespace qv
