@@ -107,6 +107,7 @@ FormView::FormView(Form& form, QWidget* canvas, QMenuBar* menuBar, QObject* pare
     b->observer = b->control->addObserver([this, raw](const Control&) { sync(*raw); });
   }
   layoutUnplaced();
+  layoutDone_ = true;
   for (auto& b : bindings_)
     if (b->widget) b->widget->setVisible(b->control->visible());
 
@@ -389,6 +390,7 @@ void FormView::sync(Binding& b) {
   QWidget* w = b.widget;
   if (!w) return;
   QSignalBlocker block(w);
+  bool needsLayout = false;
   switch (c.kind()) {
     case Kind::TextBox: {
       auto* le = static_cast<QLineEdit*>(w);
@@ -473,6 +475,8 @@ void FormView::sync(Binding& b) {
       auto* p = static_cast<PictureWidget*>(w);
       p->setSurface(c.surface());
       p->refreshIfChanged();
+      // An unplaced picture takes its surface's size; its neighbours move along.
+      if (!b.hasGeometry && c.surface() && p->size() != p->sizeHint() && layoutDone_) needsLayout = true;
       break;
     }
     case Kind::ListBox: {
@@ -489,6 +493,10 @@ void FormView::sync(Binding& b) {
       break;
   }
   syncCommon(b);
+  if (needsLayout) {
+    layoutUnplaced();
+    emit contentChanged();
+  }
 }
 
 void FormView::refreshPictures() {

@@ -48,6 +48,10 @@ class FormView : public QObject {
   // Repaints the pictures whose surfaces changed; runs on a short timer.
   void refreshPictures();
 
+ signals:
+  // The fallback placement moved controls (an unplaced picture got its size).
+  void contentChanged();
+
  private:
   struct Binding {
     Control* control = nullptr;
@@ -77,6 +81,7 @@ class FormView : public QObject {
   std::map<std::string, Binding*> byName_;
   std::vector<QPointer<PictureWidget>> pictures_;
   QTimer* pictureTimer_ = nullptr;
+  bool layoutDone_ = false;
 };
 
 // Strips the "&" mnemonic markers of a caption ("&&" stays a literal "&").

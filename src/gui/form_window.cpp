@@ -1,6 +1,7 @@
 #include "gui/form_window.h"
 
 #include <QCloseEvent>
+#include <QFont>
 #include <QMenuBar>
 #include <QPointer>
 #include <QResizeEvent>
@@ -20,14 +21,16 @@ FormWindow::FormWindow(Form& form, QWidget* parent) : QMainWindow(parent), form_
   setObjectName(QString::fromStdString(form.section()));
   canvas_ = new QWidget(this);
   canvas_->setObjectName("canvas");
+  // The windows were designed around a small 8-point dialog font; a larger
+  // one would clip captions in their designed boxes.
+  QFont small = canvas_->font();
+  small.setPointSizeF(8);
+  canvas_->setFont(small);
   setCentralWidget(canvas_);
   view_ = std::make_unique<FormView>(form, canvas_, hasMenus(form) ? menuBar() : nullptr);
 
-  // Without a designed size the window holds everything placed on it.
-  QSize s = view_->contentSize();
-  if (form.width() > 0 && form.height() > 0) s = QSize(form.width(), form.height());
-  else if (menuWidget()) s.rheight() += menuWidget()->sizeHint().height();
-  resize(s.expandedTo(QSize(200, 100)));
+  fitContent();
+  connect(view_.get(), &FormView::contentChanged, this, &FormWindow::fitContent);
 
   QPointer<FormWindow> self(this);
   form.addObserver([self](const Form&) {
@@ -38,6 +41,14 @@ FormWindow::FormWindow(Form& form, QWidget* parent) : QMainWindow(parent), form_
 
 FormWindow::~FormWindow() = default;
 
+void FormWindow::fitContent() {
+  // Without a designed size the window holds everything placed on it.
+  if (form_.width() > 0 && form_.height() > 0) return;
+  QSize s = view_->contentSize();
+  if (menuWidget()) s.rheight() += menuWidget()->sizeHint().height();
+  resize(s.expandedTo(QSize(200, 100)));
+}
+
 QWidget* FormWindow::control(const std::string& name) const { return view_->widget(name); }
 
 void FormWindow::followForm() {
@@ -45,8 +56,9 @@ void FormWindow::followForm() {
   following_ = true;
   const QString title = QString::fromStdString(form_.title());
   if (windowTitle() != title) setWindowTitle(title);
-  if (form_.width() > 0 && form_.height() > 0 && size() != QSize(form_.width(), form_.height()))
-    resize(form_.width(), form_.height());
+  if (form_.width() > 0 && form_.height() > 0) {
+    if (size() != QSize(form_.width(), form_.height())) resize(form_.width(), form_.height());
+  }
   if (form_.shown() != isVisible()) {
     if (form_.shown()) {
       show();

@@ -25,6 +25,8 @@ class FormWindow : public QMainWindow {
   QWidget* control(const std::string& name) const;
   // Brings the window in line with the Form (shown, size, title).
   void followForm();
+  // Sizes the window to its controls while the Form has no size of its own.
+  void fitContent();
 
  protected:
   void closeEvent(QCloseEvent* e) override;

@@ -1,7 +1,12 @@
 #include "gui/picture_widget.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QUrl>
 
 #include "platform/qt/qimage_surface.h"
 #include "platform/surface.h"
@@ -11,6 +16,36 @@ namespace qv {
 PictureWidget::PictureWidget(QWidget* parent) : QWidget(parent) {
   // Every pixel is painted by us: no background erase, no flicker.
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
+  setAcceptDrops(true);
+}
+
+void PictureWidget::mouseMoveEvent(QMouseEvent* e) {
+  const QPoint p = e->position().toPoint();
+  emit mouseMoved(p.x(), p.y(), e->buttons());
+}
+
+void PictureWidget::mousePressEvent(QMouseEvent* e) {
+  const QPoint p = e->position().toPoint();
+  emit mousePressed(p.x(), p.y(), e->button());
+}
+
+void PictureWidget::mouseReleaseEvent(QMouseEvent* e) {
+  const QPoint p = e->position().toPoint();
+  emit mouseReleased(p.x(), p.y(), e->button());
+}
+
+void PictureWidget::dragEnterEvent(QDragEnterEvent* e) {
+  if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void PictureWidget::dropEvent(QDropEvent* e) {
+  QStringList paths;
+  for (const QUrl& u : e->mimeData()->urls())
+    if (u.isLocalFile()) paths << u.toLocalFile();
+  if (paths.isEmpty()) return;
+  e->acceptProposedAction();
+  emit filesDropped(paths);
 }
 
 void PictureWidget::setSurface(std::shared_ptr<Surface> s) {
@@ -34,6 +69,7 @@ QSize PictureWidget::sizeHint() const {
 }
 
 void PictureWidget::paintEvent(QPaintEvent* e) {
+  ++paints_;
   QPainter p(this);
   const QImage* img = nullptr;
   if (surface_) {

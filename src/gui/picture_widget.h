@@ -23,9 +23,25 @@ class PictureWidget : public QWidget {
   // enough to call from a timer many times a second.
   bool refreshIfChanged();
   QSize sizeHint() const override;
+  // Paints so far: lets a test see the picture kept up with a running loop.
+  int paintCount() const { return paints_; }
+
+ signals:
+  // The mouse over the picture, in the surface's pixel coordinates (the
+  // cursor readout and markers listen here).
+  void mouseMoved(int x, int y, Qt::MouseButtons buttons);
+  void mousePressed(int x, int y, Qt::MouseButton button);
+  void mouseReleased(int x, int y, Qt::MouseButton button);
+  // Local paths of files dropped on the picture.
+  void filesDropped(const QStringList& paths);
 
  protected:
   void paintEvent(QPaintEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
 
  private:
   std::shared_ptr<Surface> surface_;
@@ -33,6 +49,7 @@ class PictureWidget : public QWidget {
   // Pixels of a surface that is not QImage-backed (test doubles), rebuilt on change.
   QImage converted_;
   uint64_t convertedGeneration_ = ~uint64_t(0);
+  int paints_ = 0;
 };
 
 }  // namespace qv

@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -440,6 +442,56 @@ TEST(Binder, UnplacedControlsAreFlowedVisiblyInsideTheirFrames) {
   }
   QWidget* label = fx.view->widget("Label1");
   EXPECT_FALSE(frame->geometry().intersects(label->geometry()));
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(Binder, PictureKeepsUpWithALoopThatPumpsEvents) {
+  Fixture fx;
+  Control& pic = fx.form.add("SpecGram", Kind::Picture);
+  pic.setGeometry({0, 0, 200, 64});
+  auto surface = std::make_shared<QImageSurface>(200, 64);
+  pic.setSurface(surface);
+  fx.bind();
+  auto* pw = fx.w<PictureWidget>("SpecGram");
+  ASSERT_TRUE(pw);
+  QCoreApplication::processEvents();
+  const int before = pw->paintCount();
+
+  // Like the live loop: draw a column, let events run, again; the loop never
+  // returns to the main event loop.
+  QElapsedTimer t;
+  t.start();
+  int x = 0;
+  while (pw->paintCount() < before + 3 && t.elapsed() < 5000) {
+    surface->line(x % 200, 0, x % 200, 63, rgb(x & 255, 0, 255));
+    ++x;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThread::msleep(2);
+  }
+  EXPECT_GE(pw->paintCount(), before + 3) << "no repaint while the loop pumped events";
+  // The last column drawn is on screen after the next paint.
+  QImage shot = pw->grab().toImage();
+  const int last = (x - 1) % 200;
+  EXPECT_EQ(shot.pixel(last, 30) & 0xFFFFFFu, static_cast<unsigned>(rgb((x - 1) & 255, 0, 255)));
+}
+
+TEST(Binder, PictureReportsMouseInSurfacePixels) {
+  Fixture fx;
+  Control& pic = fx.form.add("SpecGram", Kind::Picture);
+  pic.setGeometry({30, 40, 100, 50});
+  fx.bind();
+  auto* pw = fx.w<PictureWidget>("SpecGram");
+  ASSERT_TRUE(pw);
+  QSignalSpy pressed(pw, &PictureWidget::mousePressed);
+  QTest::mouseClick(pw, Qt::LeftButton, {}, QPoint(12, 34));
+  ASSERT_EQ(pressed.count(), 1);
+  EXPECT_EQ(pressed[0][0].toInt(), 12);
+  EXPECT_EQ(pressed[0][1].toInt(), 34);
 }
 
 }  // namespace
