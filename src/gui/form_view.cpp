@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,6 +54,20 @@ class UpDownPair : public QWidget {
   }
   QToolButton* up;
   QToolButton* down;
+};
+
+// Enter in a combo's text field would reach the program as a list choice
+// (a Click) although nothing was chosen; the text already went in as typed.
+class SwallowEnter : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(e)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+    }
+    return QObject::eventFilter(o, e);
+  }
 };
 
 bool hasSize(const Geometry& g) { return g.width > 0 && g.height > 0; }
@@ -162,6 +177,7 @@ void FormView::createWidget(Binding& b) {
       // The model owns the list: typing a new text must not add an item.
       cb->setInsertPolicy(QComboBox::NoInsert);
       cb->setMaxVisibleItems(20);
+      cb->lineEdit()->installEventFilter(new SwallowEnter(cb));
       w = cb;
       break;
     }
@@ -455,7 +471,7 @@ void FormView::sync(Binding& b) {
     }
     case Kind::Label: {
       auto* l = static_cast<QLabel*>(w);
-      const QString t = q(c.caption());
+      const QString t = q(plainCaption(c.caption()));
       if (l->text() != t) l->setText(t);
       break;
     }

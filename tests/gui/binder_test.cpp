@@ -98,6 +98,15 @@ TEST(Binder, ComboChoiceRunsTheHandlersOnceAndTypingGoesThroughSetText) {
   EXPECT_EQ(n.change, 3);
   EXPECT_EQ(n.click, 2);
   EXPECT_EQ(cb->count(), 3) << "typing must not add items";
+
+  // Enter after typing an item's text is not a choice from the list.
+  cb->lineEdit()->selectAll();
+  QTest::keyClicks(cb->lineEdit(), "2048");
+  QTest::keyClick(cb->lineEdit(), Qt::Key_Return);
+  EXPECT_EQ(c.text(), "2048");
+  EXPECT_EQ(c.listIndex(), 2);
+  EXPECT_EQ(n.click, 2);
+  EXPECT_EQ(cb->count(), 3);
 }
 
 TEST(Binder, ModelChangesReachTheWidgetWithoutEchoingBack) {
