@@ -343,10 +343,6 @@ void FormView::connectWidget(Binding& b) {
         if (row >= 0) c->setListIndex(row);
         resync();
       });
-      connect(lw, &QListWidget::itemClicked, this, [c, lw](QListWidgetItem* item) {
-        // A click on the row already chosen still tells the program.
-        if (lw->row(item) == c->listIndex()) c->raise(Event::Click);
-      });
       break;
     }
     case Kind::MenuItem:
@@ -376,9 +372,11 @@ void FormView::syncCommon(Binding& b) {
     const QRect r(g.left, g.top, g.width, g.height);
     if (w->geometry() != r) w->setGeometry(r);
     b.hasGeometry = true;
+    delete b.nameTag;
   }
   // Hidden-ness follows the model; shown widgets appear with their window.
   if (w->isHidden() == c.visible()) w->setVisible(c.visible());
+  if (b.nameTag && b.nameTag->isHidden() == c.visible()) b.nameTag->setVisible(c.visible());
 }
 
 void FormView::sync(Binding& b) {
@@ -566,12 +564,42 @@ int FormView::flowChildren(const std::string& parent, QWidget* container, int wi
       s = defaultSize(*b);
       s.setWidth(std::min(s.width(), std::max(width - 2 * kMargin, 20)));
     }
-    if (x > kMargin && x + s.width() > width - kMargin) x = kMargin, y += rowH + kGap, rowH = 0;
-    b->widget->setGeometry(x, y, s.width(), s.height());
-    x += s.width() + kGap;
+    // A field without a caption of its own gets its tooltip or name beside it,
+    // so an undesigned window still says what each box is.
+    QLabel* tag = nullptr;
+    if (needsNameTag(*b->control)) {
+      if (!b->nameTag) {
+        b->nameTag = new QLabel(container);
+        b->nameTag->setText(q(b->control->toolTip().empty() ? b->control->name() : b->control->toolTip()));
+        b->nameTag->show();
+      }
+      tag = b->nameTag;
+    }
+    const int tagW = tag ? tag->sizeHint().width() + 4 : 0;
+    if (x > kMargin && x + tagW + s.width() > width - kMargin) x = kMargin, y += rowH + kGap, rowH = 0;
+    if (tag) tag->setGeometry(x, y + (s.height() - tag->sizeHint().height()) / 2, tagW, tag->sizeHint().height());
+    b->widget->setGeometry(x + tagW, y, s.width(), s.height());
+    x += tagW + s.width() + 2 * kGap;
     rowH = std::max(rowH, s.height());
   }
   return y + rowH + kMargin;
+}
+
+bool FormView::needsNameTag(const Control& c) {
+  switch (c.kind()) {
+    case Kind::TextBox:
+    case Kind::ComboBox:
+    case Kind::UpDown:
+    case Kind::HScrollBar:
+    case Kind::VScrollBar:
+    case Kind::ListBox:
+      return true;
+    case Kind::CheckBox:
+    case Kind::OptionButton:
+      return c.caption().empty();
+    default:
+      return false;
+  }
 }
 
 void FormView::layoutUnplaced() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -61,6 +62,7 @@ class FormView : public QObject {
     int observer = 0;
     bool hasGeometry = false;  // the model placed it; otherwise the fallback flow did
     std::vector<std::string> shownItems;
+    QPointer<QLabel> nameTag;  // fallback caption of an unplaced field
   };
 
   void createWidget(Binding& b);
@@ -71,6 +73,7 @@ class FormView : public QObject {
   void layoutUnplaced();
   int flowChildren(const std::string& parent, QWidget* container, int width, int top);
   QSize defaultSize(const Binding& b) const;
+  static bool needsNameTag(const Control& c);
   Binding* find(const std::string& name);
   const Binding* find(const std::string& name) const;
 

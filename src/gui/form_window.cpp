@@ -17,7 +17,7 @@ static bool hasMenus(const Form& f) {
   return false;
 }
 
-FormWindow::FormWindow(Form& form, QWidget* parent) : QMainWindow(parent), form_(form) {
+FormWindow::FormWindow(Form& form, QWidget* parent) : QMainWindow(parent, Qt::Window), form_(form) {
   setObjectName(QString::fromStdString(form.section()));
   canvas_ = new QWidget(this);
   canvas_->setObjectName("canvas");

@@ -16,6 +16,7 @@ class FormView;
 class FormWindow : public QMainWindow {
   Q_OBJECT
  public:
+  // With a parent the window stays a separate window that keeps above it.
   explicit FormWindow(Form& form, QWidget* parent = nullptr);
   ~FormWindow() override;
 

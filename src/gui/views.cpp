@@ -10,12 +10,13 @@ Views::Views(Program& program) {
   main_ = std::make_unique<MainWindow>(program);
   for (Form* f : program.forms().all()) {
     if (f == &program.form1()) continue;
-    panels_.push_back(std::make_unique<FormWindow>(*f));
+    // Panels belong to the main window: above it, and gone with it.
+    panels_.push_back(std::make_unique<FormWindow>(*f, main_.get()));
   }
 }
 
 Views::~Views() {
-  // Panels first: they may be parented to nothing but still refer to the forms.
+  // Panels first, while their parent still exists.
   panels_.clear();
   main_.reset();
 }

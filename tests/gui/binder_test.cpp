@@ -322,6 +322,7 @@ TEST(Binder, UpDownsScrollBarsAndListsGoThroughTheModel) {
   EXPECT_EQ(list.listIndex(), 1);
   EXPECT_EQ(list.text(), "two.wav");
   EXPECT_EQ(nl.change, 1);
+  EXPECT_EQ(nl.click, 1);
   list.addItem("three.wav");
   EXPECT_EQ(lw->count(), 3);
 }
