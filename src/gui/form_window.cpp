@@ -56,9 +56,7 @@ void FormWindow::followForm() {
   following_ = true;
   const QString title = QString::fromStdString(form_.title());
   if (windowTitle() != title) setWindowTitle(title);
-  if (form_.width() > 0 && form_.height() > 0) {
-    if (size() != QSize(form_.width(), form_.height())) resize(form_.width(), form_.height());
-  }
+  if (!reporting_) applyFormSize();
   if (form_.shown() != isVisible()) {
     if (form_.shown()) {
       show();
@@ -69,6 +67,15 @@ void FormWindow::followForm() {
     }
   }
   following_ = false;
+}
+
+void FormWindow::applyFormSize() {
+  const QSize want(form_.width(), form_.height());
+  if (want.width() <= 0 || want.height() <= 0 || size() == want) return;
+  // The window system confirms a resize later; until then its reports are
+  // echoes of older sizes, not the operator's.
+  sinceResize_.start();
+  resize(want);
 }
 
 void FormWindow::closeEvent(QCloseEvent* e) {
@@ -82,12 +89,14 @@ void FormWindow::closeEvent(QCloseEvent* e) {
 void FormWindow::resizeEvent(QResizeEvent* e) {
   QMainWindow::resizeEvent(e);
   // Only the operator's resizes go back to the model: the layout code
-  // listens there and places the controls for the new size.
-  if (e->spontaneous() && !following_ && isVisible()) {
-    following_ = true;
-    form_.setSize(e->size().width(), e->size().height());
-    following_ = false;
-  }
+  // listens there and may answer with a size of its own (the window snaps
+  // to its two heights), which the window then takes.
+  if (!e->spontaneous() || reporting_ || !isVisible()) return;
+  if (sinceResize_.isValid() && sinceResize_.elapsed() < kEchoMs) return;
+  reporting_ = true;
+  form_.setSize(e->size().width(), e->size().height());
+  reporting_ = false;
+  applyFormSize();
 }
 
 }  // namespace qv

@@ -4,6 +4,7 @@
 // an operator's resize and close go back to the Form.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <memory>
 #include <string>
@@ -37,7 +38,12 @@ class FormWindow : public QMainWindow {
   Form& form_;
   QWidget* canvas_;
   std::unique_ptr<FormView> view_;
+  void applyFormSize();
+
+  static constexpr int kEchoMs = 300;
   bool following_ = false;
+  bool reporting_ = false;
+  QElapsedTimer sinceResize_;
 };
 
 }  // namespace qv

@@ -18,7 +18,9 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QResizeEvent>
 #include <QTest>
+#include <QtTest/qtestspontaneevent.h>
 #include <QToolButton>
 #include <memory>
 
@@ -502,6 +504,42 @@ TEST(Binder, PictureReportsMouseInSurfacePixels) {
   ASSERT_EQ(pressed.count(), 1);
   EXPECT_EQ(pressed[0][0].toInt(), 12);
   EXPECT_EQ(pressed[0][1].toInt(), 34);
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// A resize as the window system delivers it for an operator's drag.
+void operatorResize(QWidget* w, QSize to) {
+  const QSize from = w->size();
+  w->resize(to);
+  QResizeEvent e(to, from);
+  // notify() delivers as is; sendEvent() would clear the flag.
+  QSpontaneKeyEvent::setSpontaneous(&e);
+  QCoreApplication::instance()->notify(w, &e);
+}
+
+TEST(Binder, OperatorResizeGoesToTheFormAndTheLayoutMayAnswer) {
+  Form form("MAIN", "Main");
+  form.add("Label1", Kind::Label).setCaption("x");
+  FormWindow win(form);
+  // The layout code snaps the window to its full height of 500.
+  form.addObserver([](const Form& f) {
+    if (f.width() > 0 && f.height() != 500) const_cast<Form&>(f).setSize(f.width(), 500);
+  });
+  form.setShown(true);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&win));
+  operatorResize(&win, QSize(640, 400));
+  EXPECT_EQ(form.width(), 640);
+  EXPECT_EQ(form.height(), 500);
+  EXPECT_EQ(win.size(), QSize(640, 500)) << "the window takes the size the layout chose";
+
+  // The window system's late report of the older size is not the operator's.
+  operatorResize(&win, QSize(640, 400));
+  EXPECT_EQ(form.height(), 500);
 }
 
 }  // namespace
