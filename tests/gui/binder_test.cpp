@@ -21,6 +21,7 @@
 #include <QResizeEvent>
 #include <QTest>
 #include <QtTest/qtestspontaneevent.h>
+#include <QTimer>
 #include <QToolButton>
 #include <memory>
 
@@ -540,6 +541,77 @@ TEST(Binder, OperatorResizeGoesToTheFormAndTheLayoutMayAnswer) {
   // The window system's late report of the older size is not the operator's.
   operatorResize(&win, QSize(640, 400));
   EXPECT_EQ(form.height(), 500);
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// The Start button's handler runs the loop inside itself and pumps events;
+// the second press, the quick settings and the menu are served nested.
+TEST(Binder, WidgetsWorkWhileAHandlerRunsAPumpingLoop) {
+  Form form("MAIN", "Main");
+  Control& start = form.add("StartStop", Kind::Button);
+  start.setCaption("Start");
+  start.setGeometry({10, 10, 80, 26});
+  Control& combo = form.add("Combo6", Kind::ComboBox);
+  combo.setItems({"256", "512"});
+  combo.setText("256");
+  combo.setGeometry({10, 50, 80, 22});
+  Control& menu = form.add("ModeMenu", Kind::MenuItem);
+  menu.setCaption("Mode");
+  Control& stopItem = form.add("StopPlotAcq", Kind::MenuItem);
+  stopItem.setCaption("Stop ");
+  stopItem.setParent("ModeMenu");
+  FormWindow win(form);
+  form.setShown(true);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&win));
+  auto* pb = qobject_cast<QPushButton*>(win.control("StartStop"));
+  auto* cb = qobject_cast<QComboBox*>(win.control("Combo6"));
+  ASSERT_TRUE(pb && cb);
+
+  bool stop = true;
+  int starts = 0, passes = 0;
+  std::string seenByLoop;
+  start.on(Event::Click, [&] {
+    if (!stop) {  // a press while running is a stop request
+      stop = true;
+      start.setCaption("Start");
+      return;
+    }
+    ++starts;
+    stop = false;
+    start.setCaption("Stop");
+    QElapsedTimer t;
+    t.start();
+    while (!stop && t.elapsed() < 5000) {
+      ++passes;
+      seenByLoop = combo.text();
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+  });
+  stopItem.on(Event::Click, [&] { stop = true; });
+
+  // While running: the operator picks another scan step, then presses Start again.
+  QTimer::singleShot(30, [&] { emit cb->activated(1); });
+  QTimer::singleShot(80, [&] {
+    EXPECT_EQ(pb->text(), "Stop");
+    QTest::mouseClick(pb, Qt::LeftButton);
+  });
+  QTest::mouseClick(pb, Qt::LeftButton);
+  EXPECT_TRUE(stop);
+  EXPECT_EQ(starts, 1);
+  EXPECT_GT(passes, 1);
+  EXPECT_EQ(seenByLoop, "512") << "the loop read the setting changed under it";
+  EXPECT_EQ(pb->text(), "Start");
+
+  // The menu item stops a run too.
+  QTimer::singleShot(30, [&] { win.view().action("StopPlotAcq")->trigger(); });
+  QTest::mouseClick(pb, Qt::LeftButton);
+  EXPECT_TRUE(stop);
+  EXPECT_EQ(starts, 2);
 }
 
 }  // namespace
