@@ -112,7 +112,9 @@ FormView::FormView(Form& form, QWidget* canvas, QMenuBar* menuBar, QObject* pare
     const std::string& p = b->control->parent();
     if (p.empty()) continue;
     Binding* holder = find(p);
-    if (holder && holder->widget && holder != b.get()) b->widget->setParent(holder->widget);
+    // A holder inside this control (a cycle in the design) keeps it on the canvas.
+    if (holder && holder->widget && holder != b.get() && !b->widget->isAncestorOf(holder->widget))
+      b->widget->setParent(holder->widget);
   }
   createMenus();
   for (auto& b : bindings_) {

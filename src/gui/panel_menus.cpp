@@ -24,8 +24,7 @@ void installPanelMenus(Program& program) {
   const Opens opens[] = {{"Basic Settings", &program.options0()},
                          {"Settings", &program.options0()},
                          {"Advanced Settings", &program.options1()},
-                         {"Special Settings", &program.options2()},
-                         {"Tools", &program.options2()}};
+                         {"Special Settings", &program.options2()}};
   for (auto& c : program.form1().controls()) {
     if (c->kind() != Kind::MenuItem) continue;
     const std::string caption = trimmed(plainCaption(c->caption()));

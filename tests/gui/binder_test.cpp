@@ -457,6 +457,26 @@ TEST(Binder, UnplacedControlsAreFlowedVisiblyInsideTheirFrames) {
   EXPECT_FALSE(frame->geometry().intersects(label->geometry()));
 }
 
+TEST(Binder, FramesInFramesAndBrokenHoldersStillGiveEveryControlAWidget) {
+  Fixture fx;
+  // Children declared before their holders, a nested frame, a cycle, a missing holder.
+  fx.form.add("Check1", Kind::CheckBox).setParent("Inner");
+  fx.form.add("Inner", Kind::Frame).setParent("Outer");
+  fx.form.add("Outer", Kind::Frame);
+  fx.form.add("A", Kind::Frame).setParent("B");
+  fx.form.add("B", Kind::Frame).setParent("A");
+  fx.form.add("Lost", Kind::Label).setParent("NoSuchFrame");
+  fx.bind();
+  EXPECT_EQ(fx.view->widget("Check1")->parentWidget(), fx.view->widget("Inner"));
+  EXPECT_EQ(fx.view->widget("Inner")->parentWidget(), fx.view->widget("Outer"));
+  EXPECT_EQ(fx.view->widget("Lost")->parentWidget(), fx.canvas.get());
+  QWidget* a = fx.view->widget("A");
+  QWidget* b = fx.view->widget("B");
+  ASSERT_TRUE(a && b);
+  EXPECT_TRUE(a->parentWidget() == fx.canvas.get() || b->parentWidget() == fx.canvas.get());
+  EXPECT_TRUE(fx.view->widget("Check1")->isVisible());
+}
+
 }  // namespace
 }  // namespace qv
 
