@@ -19,6 +19,7 @@
 #include "core/program.h"
 #include "gui/main_window.h"
 #include "gui/views.h"
+#include "platform/qt/qimage_surface.h"
 #include "platform/qt/qt_event_pump.h"
 #include "platform/qt/std_disk.h"
 #include "platform/qt/system_clock.h"
@@ -77,6 +78,8 @@ int runQuorvel(int argc, char** argv) {
   svc.pump = &pump;
   svc.clock = &clock;
   svc.disk = &disk;
+  QImageSurfaceFactory surfaces;
+  svc.surfaces = &surfaces;
   Program program(svc, folder);
   buildForms(program.forms());
 

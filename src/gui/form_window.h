@@ -1,7 +1,8 @@
 // A top-level window showing one Form: its menus in a menu bar, its controls
 // on a plain canvas at their designed positions. The window appears and hides
-// with the Form (Form::setShown) and takes the Form's size (Form::setSize);
-// an operator's resize and close go back to the Form.
+// with the Form (Form::setShown) and takes the Form's size (Form::setSize:
+// the window's inner size, menu bar included); an operator's resize and
+// close go back to the Form.
 #pragma once
 
 #include <QElapsedTimer>
