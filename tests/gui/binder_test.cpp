@@ -361,6 +361,8 @@ TEST(Binder, ButtonsFramesAndMenus) {
   auto* pb = qobject_cast<QPushButton*>(win->control("StartStop"));
   ASSERT_TRUE(box && pb);
   EXPECT_EQ(box->title(), "Quick Settings");
+  frame.setCaption("Disk && &Recording");  // mnemonic markers are not shown
+  EXPECT_EQ(box->title(), "Disk & Recording");
   EXPECT_EQ(pb->parentWidget(), box);
   EXPECT_EQ(pb->geometry(), QRect(10, 30, 80, 26));
   QTest::mouseClick(pb, Qt::LeftButton);

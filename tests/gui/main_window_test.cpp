@@ -116,6 +116,36 @@ TEST(MainWindow, PanelsAreSeparateWindowsShownWithTheirForms) {
   EXPECT_TRUE(fx.views->main().isVisible()) << "closing a panel leaves the main window";
 }
 
+TEST(MainWindow, ClosingAsksTheGuardThenStopsTheRunAndClosesThePanels) {
+  ProgramFixture fx;
+  Program& p = *fx.program;
+  p.form1().setShown(true);
+  p.options1().setShown(true);
+  MainWindow& win = fx.views->main();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&win));
+  p.vars().StopFlag = false;  // a loop is running
+
+  bool allow = false;
+  int asked = 0;
+  win.setCloseGuard([&] {
+    ++asked;
+    return allow;
+  });
+  win.close();
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(win.isVisible()) << "the operator said no";
+  EXPECT_FALSE(p.vars().StopFlag);
+  EXPECT_TRUE(p.options1().shown());
+
+  allow = true;
+  win.close();
+  EXPECT_TRUE(p.vars().StopFlag);
+  EXPECT_FALSE(win.isVisible());
+  EXPECT_FALSE(p.form1().shown());
+  EXPECT_FALSE(p.options1().shown());
+  EXPECT_FALSE(fx.views->window("OPTIONS1")->isVisible());
+}
+
 TEST(MainWindow, MenuItemsCaptionedAfterAPanelOpenIt) {
   Program program(Services{}, "/tmp");
   buildForms(program.forms());
