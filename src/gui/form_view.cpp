@@ -483,7 +483,7 @@ void FormView::sync(Binding& b) {
     }
     case Kind::Frame: {
       auto* g = static_cast<QGroupBox*>(w);
-      const QString t = q(plainCaption(c.caption()));
+      const QString t = q(c.caption());  // the box shows mnemonics itself
       if (g->title() != t) g->setTitle(t);
       break;
     }
