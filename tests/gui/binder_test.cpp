@@ -351,21 +351,23 @@ TEST(Binder, ButtonsFramesAndMenus) {
   Counted ns, nm;
   ns.attach(start);
   nm.attach(rta);
+  Control& label = form.add("Label9", Kind::Label);
+  label.setCaption("Disk && &Recording");
+  label.setGeometry({10, 200, 150, 20});
 
   auto win = std::make_unique<FormWindow>(form);
   form.setShown(true);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
   EXPECT_EQ(win->windowTitle(), "Main");
   // A label shows its caption's mnemonic markers the way a label does: not at all.
-  EXPECT_EQ(qobject_cast<QLabel*>(win->control("Label9"))->text(), "Disk & Recording");
+  auto* shown = qobject_cast<QLabel*>(win->control("Label9"));
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(shown->text(), "Disk & Recording");
 
   auto* box = qobject_cast<QGroupBox*>(win->control("Frame1"));
   auto* pb = qobject_cast<QPushButton*>(win->control("StartStop"));
   ASSERT_TRUE(box && pb);
   EXPECT_EQ(box->title(), "Quick Settings");
-  Control& label = form.add("Label9", Kind::Label);
-  label.setCaption("Disk && &Recording");
-  label.setGeometry({10, 200, 150, 20});
   EXPECT_EQ(pb->parentWidget(), box);
   EXPECT_EQ(pb->geometry(), QRect(10, 30, 80, 26));
   QTest::mouseClick(pb, Qt::LeftButton);
