@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include "core/control.h"
@@ -65,6 +66,23 @@ class SwallowEnter : public QObject {
     if (e->type() == QEvent::KeyPress) {
       const int key = static_cast<QKeyEvent*>(e)->key();
       if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+    }
+    return QObject::eventFilter(o, e);
+  }
+};
+
+// A wheel turned over a settings box the operator has not clicked into must
+// not change the setting (and maybe restart a run): it scrolls past instead.
+class IgnoreStrayWheel : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::Wheel) {
+      auto* w = static_cast<QWidget*>(o);
+      if (!w->hasFocus()) {
+        e->ignore();
+        return true;
+      }
     }
     return QObject::eventFilter(o, e);
   }
@@ -180,6 +198,8 @@ void FormView::createWidget(Binding& b) {
       cb->setInsertPolicy(QComboBox::NoInsert);
       cb->setMaxVisibleItems(20);
       cb->lineEdit()->installEventFilter(new SwallowEnter(cb));
+      cb->setFocusPolicy(Qt::StrongFocus);
+      cb->installEventFilter(new IgnoreStrayWheel(cb));
       w = cb;
       break;
     }
@@ -199,6 +219,8 @@ void FormView::createWidget(Binding& b) {
       } else {
         auto* sb = new QSpinBox(canvas_);
         sb->setKeyboardTracking(false);
+        sb->setFocusPolicy(Qt::StrongFocus);
+        sb->installEventFilter(new IgnoreStrayWheel(sb));
         w = sb;
       }
       break;

@@ -93,6 +93,21 @@ TEST(Binder, ComboChoiceRunsTheHandlersOnceAndTypingGoesThroughSetText) {
   EXPECT_EQ(n.change, 1);
   EXPECT_EQ(n.click, 2);
 
+  // A wheel passing over the box changes nothing until the operator clicks into it.
+  {
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    other.setFocus();
+    cb->clearFocus();
+    const QPointF at(cb->width() / 2.0, cb->height() / 2.0);
+    QWheelEvent wheel(at, cb->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(cb, &wheel);
+    EXPECT_EQ(c.text(), "1024");
+    EXPECT_EQ(n.click, 2);
+  }
+
   // Typing: one Change per keystroke, text lands in the model, no Click.
   cb->lineEdit()->selectAll();
   QTest::keyClicks(cb->lineEdit(), "77");
