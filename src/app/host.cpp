@@ -12,15 +12,17 @@
 #include <memory>
 #include <unistd.h>
 
+#include "config/assembly.h"
 #include "config/command_line.h"
 #include "config/program_folder.h"
 #include "config/startup.h"
-#include "core/designer.h"
 #include "core/program.h"
 #include "gui/main_window.h"
-#include "platform/qt/qt_event_pump.h"
-#include "platform/qt/std_disk.h"
-#include "platform/qt/system_clock.h"
+#include "gui/qt_dialogs.h"
+#include "gui/views.h"
+#include "platform/fftw/fftw_dsp.h"
+#include "platform/qt/headless_dialogs.h"
+#include "platform/qt/real_services.h"
 
 namespace qv {
 
@@ -39,6 +41,8 @@ std::string executableFolder() {
   auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
   return ec ? std::string() : p.parent_path().string();
 }
+
+const char* kModeMenuItems[] = {"RealTimeAnalysis", "RealTimeRecording", "FileAnalysisPlay", "FileAnalysis"};
 
 }  // namespace
 
@@ -69,34 +73,26 @@ int runQuorvel(int argc, char** argv) {
   std::string folder =
       chooseProgramFolder(cl.home, envHome ? envHome : "", executableFolder(), userHome ? userHome : "");
 
-  QtEventPump pump;
-  SystemClock clock;
-  StdDisk disk;
-  Services svc;
-  svc.pump = &pump;
-  svc.clock = &clock;
-  svc.disk = &disk;
+  RealServices real;
+  FftwDsp dsp;
+  std::unique_ptr<Dialogs> dialogs;
+  if (cl.headless) dialogs = std::make_unique<HeadlessDialogs>();
+  else dialogs = std::make_unique<QtDialogs>();
+  Services svc = real.services();
+  svc.dsp = &dsp;
+  svc.dialogs = dialogs.get();
   Program program(svc, folder);
-  buildForms(program.forms());
+  auto subsystems = assembleProgram(program);
+  StartupHooks& hooks = *subsystems->hooks;
 
-  // Start-up files first; command-line settings after them, before the classic switches act.
-  auto configHooks = installConfig(program);
-  configHooks->beforeCommandLine = [&] {
-    for (auto& [key, value] : cl.sets) {
-      std::string message;
-      if (!applyCommandLineSetting(program, key, value, message)) std::cerr << "quorvel: " << message << "\n";
-    }
+  // Stop requests may come while a loop started by the command line runs,
+  // before the main event loop; remember them and leave once it returns.
+  bool quitRequested = false;
+  auto stopAndQuit = [&] {
+    program.requestStop();
+    quitRequested = true;
+    QTimer::singleShot(0, [] { QCoreApplication::quit(); });
   };
-
-  configHooks->endProgram = [] { QTimer::singleShot(0, [] { QCoreApplication::quit(); }); };
-
-  std::unique_ptr<MainWindow> window;
-  if (!cl.headless) {
-    window = std::make_unique<MainWindow>(program);
-    configHooks->showMainWindow = [&] { window->showNormal(); };
-  }
-  startUp(program, cl, *configHooks);
-  if (window) window->show();
 
   // SIGINT and SIGTERM stop like the Stop button, then the program exits.
   if (::pipe(gSignalPipe) == 0) {
@@ -108,16 +104,35 @@ int runQuorvel(int argc, char** argv) {
     char buf[16];
     ssize_t n = ::read(gSignalPipe[0], buf, sizeof buf);
     (void)n;
-    program.requestStop();
-    QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+    stopAndQuit();
   });
+  if (cl.quitAfterSeconds) QTimer::singleShot(static_cast<int>(*cl.quitAfterSeconds * 1000.0), stopAndQuit);
 
-  if (cl.quitAfterSeconds) {
-    QTimer::singleShot(static_cast<int>(*cl.quitAfterSeconds * 1000.0), [&] {
-      program.requestStop();
-      QTimer::singleShot(0, [] { QCoreApplication::quit(); });
-    });
+  // Command-line settings come after the start-up files, before the classic switches act.
+  hooks.beforeCommandLine = [&] {
+    for (auto& [key, value] : cl.sets) {
+      std::string message;
+      if (!applyCommandLineSetting(program, key, value, message)) std::cerr << "quorvel: " << message << "\n";
+    }
+  };
+  hooks.endProgram = stopAndQuit;
+
+  std::unique_ptr<Views> views;
+  if (!cl.headless) {
+    views = std::make_unique<Views>(program);
+    views->main().setCloseGuard([&] { return requestShutdown(program, hooks); });
+    static_cast<QtDialogs*>(dialogs.get())->setParent(&views->main());
   }
+  startUp(program, cl, hooks);
+  program.form1().setShown(true);
+  if (quitRequested) return 0;
+
+  // --task and --start act once the event loop runs, so a started loop pumps
+  // the same events as one started by the Start button.
+  QTimer::singleShot(0, [&] {
+    if (cl.task) program.form1()[kModeMenuItems[*cl.task - 1]].click();
+    if (cl.start && !quitRequested) program.form1()["StartStop"].click();
+  });
   return app->exec();
 }
 

@@ -22,6 +22,7 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   installSnapshots(p);
   AttachDeviceHandlers(p);
   s->hooks = installConfig(p);
+  p.form1()["SpecialSettings"].on(Event::Click, [&p] { p.options2().setShown(true); });
 
   StartupHooks& h = *s->hooks;
   AnalysisEngine* a = s->analysis.get();

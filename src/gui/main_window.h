@@ -1,19 +1,28 @@
-// The main window: widgets bound by name to the controls of FORM1.
+// The main window: the FORM1 controls and menus; closing it stops any
+// running loop and ends the program.
 #pragma once
 
-#include <QMainWindow>
+#include <functional>
+
+#include "gui/form_window.h"
 
 namespace qv {
 
 class Program;
 
-class MainWindow : public QMainWindow {
+class MainWindow : public FormWindow {
   Q_OBJECT
  public:
   explicit MainWindow(Program& program, QWidget* parent = nullptr);
+  // Asked before the window closes (the shutdown confirmation); false keeps it open.
+  void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
 
  private:
   Program& program_;
+  std::function<bool()> closeGuard_;
 };
 
 }  // namespace qv
