@@ -22,6 +22,8 @@ constexpr Rgb kBlack = rgb(0, 0, 0);
 constexpr Rgb kRed = rgb(255, 0, 0);
 // How long a paused loop waits for events before it looks at "Pause" again.
 constexpr int kPauseWaitMs = 50;
+// How long a pass that found no filled buffer waits for events.
+constexpr int kIdleWaitMs = 2;
 
 int readInt16(Form& f, const char* name, int fallback) {
   Control* c = f.find(name);
@@ -242,15 +244,18 @@ void LiveLoop::pass() {
   if (!running_) return;
   SpectrumEngine& eng = engine_->spectrum();
   int16_t* dest = eng.samples() + carrySamples_;
+  bool any = false;
   for (int visit = 0; visit < capture_.buffers(); ++visit) {
-    if (capture_.takeSlot(visit, dest))
+    if (capture_.takeSlot(visit, dest)) {
       processBlock();
-    else
+      any = true;
+    } else {
       ++idle_;
+    }
     if (capture_.afterVisit())
       for (size_t i = 0; i < participantsUp_; ++i) p_.liveParticipants()[i]->fail();
   }
-  passEnd();
+  passEnd(any);
 }
 
 void LiveLoop::processBlock() {
@@ -367,10 +372,17 @@ void LiveLoop::stereoColumns() {
   }
 }
 
-void LiveLoop::passEnd() {
+void LiveLoop::passEnd(bool tookBlock) {
   EventPump* pump = p_.services().pump;
   if (!pause_ || !pause_->checked()) {
-    if (pump) pump->processEvents();
+    // A pass that found nothing waits a moment for events instead of
+    // spinning a core; the ring holds many times this wait.
+    if (pump) {
+      if (tookBlock)
+        pump->processEvents();
+      else
+        pump->processEventsFor(kIdleWaitMs);
+    }
     return;
   }
   p_.setStatus("P" + p_.status());

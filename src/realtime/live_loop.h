@@ -70,7 +70,7 @@ class LiveLoop {
   void run(bool stereo);
   void monoColumns();
   void stereoColumns();
-  void passEnd();
+  void passEnd(bool tookBlock);
   void releaseParticipants(size_t count);
   void setLabel(Control* c, const char* text, int n);
   void setNumberLabel(Control* c, double v);

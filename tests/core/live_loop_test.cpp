@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "analysis/engine.h"
@@ -151,6 +152,44 @@ TEST(LiveLoop, TheCarryKeepsTheHopConstantWhateverTheBlockSize) {
   for (size_t i = 0; i < small.size(); ++i) ASSERT_EQ(small[i], large[i]) << "column " << i;
   // And the columns do differ from each other (the sine moves under the window).
   EXPECT_NE(small[20], small[21]);
+}
+
+TEST(LiveLoop, TrackerAndTriggerRunPerColumnWithFreshLogs) {
+  LiveRig rig;
+  Form& o1 = rig.p().options1();
+  o1["DefLogPath"].setText(rig.home.path());
+  o1["TrackToFileFlag"].setValue(1);
+  o1["TriggerFlag"].setValue(1);
+  o1["TriggerToFileFlag"].setValue(1);
+  o1["TriggerTresholdField"].setText("2048");
+  rig.form1("Check2").setValue(1);
+  rig.p().options0()["AddTimeStamp"].setValue(0);
+  rig.options1("ScrollFlag").setValue(0);  // the marks stay where they were drawn
+  const std::string trackLog = rig.home.path() + "track.track.txt";
+  test::writeFile(trackLog, "stale line\r\n");
+  long sample = 0;
+  rig.pump.every([&] {
+    std::vector<int16_t> b(16384);
+    for (auto& v : b) v = static_cast<int16_t>(std::lround(16000 * std::sin(2 * M_PI * 3000.0 * sample++ / 48000.0)));
+    rig.audioIn.completeNext(b);
+    if (rig.pump.passes == 3) rig.form1("StartStop").click();
+  });
+  rig.start();
+  const std::string track = test::readFile(trackLog);
+  EXPECT_EQ(track.find("stale"), std::string::npos);
+  EXPECT_NE(track.find("DayTime"), std::string::npos);
+  // Two blocks, every column a detection of the tone at 3000 Hz.
+  const int cols = rig.modes().live().columnsPerBlock();
+  EXPECT_EQ(rig.p().vars().ColumnCount, 2 * cols);
+  const auto lines = std::count(track.begin(), track.end(), '\n');
+  EXPECT_EQ(lines, 2 + 2 * cols);
+  EXPECT_NE(track.find(" 3000 "), std::string::npos);
+  const std::string trig = test::readFile(rig.home.path() + "trigger.trig.txt");
+  EXPECT_NE(trig.find("PP"), std::string::npos);
+  EXPECT_EQ(rig.modes().live().trigger().N(), 1);  // one continuous event
+  // The trigger marks stand on the strip at the columns drawn.
+  auto s = rig.form1("SpecGram").surface();
+  EXPECT_EQ(s->pixel(5, 268), rgb(255, 255, 0));
 }
 
 TEST(LiveLoop, ColumnCountAndColumnXFollowTheBlocks) {
