@@ -6,6 +6,7 @@
 #include "core/program.h"
 #include "export/snapshot.h"
 #include "realtime/devices.h"
+#include "realtime/modes.h"
 #include "recording/notes_log.h"
 #include "recording/recording_files.h"
 
@@ -21,6 +22,7 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   installNotes(p);
   installSnapshots(p);
   AttachDeviceHandlers(p);
+  installModes(p);
   s->hooks = installConfig(p);
   p.form1()["SpecialSettings"].on(Event::Click, [&p] { p.options2().setShown(true); });
 

@@ -222,6 +222,12 @@ void Control::click() {
   }
 }
 
+void Control::setBackColour(uint32_t c) {
+  if (c == backColour_) return;
+  backColour_ = c;
+  notify();
+}
+
 void Control::setEnabled(bool e) {
   if (e == enabled_) return;
   enabled_ = e;

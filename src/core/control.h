@@ -4,6 +4,7 @@
 // for an operator's edit.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -97,6 +98,9 @@ class Control {
   void setEnabled(bool e);
   bool visible() const { return visible_; }
   void setVisible(bool v);
+  // Back colour of a button as 0xRRGGBB; 0 = the window system's default.
+  uint32_t backColour() const { return backColour_; }
+  void setBackColour(uint32_t c);
   const std::string& toolTip() const { return toolTip_; }
   void setToolTip(const std::string& t) { toolTip_ = t; }
 
@@ -147,6 +151,7 @@ class Control {
   int listIndex_ = -1;
   bool enabled_ = true;
   bool visible_ = true;
+  uint32_t backColour_ = 0;
   Geometry geom_;
   std::shared_ptr<Surface> surface_;
   std::vector<Handler> onChange_;

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -501,6 +502,19 @@ void FormView::sync(Binding& b) {
       auto* pb = static_cast<QPushButton*>(w);
       const QString t = q(c.caption());
       if (pb->text() != t) pb->setText(t);
+      // The back colour goes through the palette so the button keeps its style.
+      const QVariant shown = pb->property("qvBackColour");
+      if (!shown.isValid() || shown.toUInt() != c.backColour()) {
+        pb->setProperty("qvBackColour", c.backColour());
+        if (c.backColour() == 0) {
+          pb->setPalette(QPalette());
+        } else {
+          QPalette pal = pb->palette();
+          const uint32_t bc = c.backColour();
+          pal.setColor(QPalette::Button, QColor((bc >> 16) & 255, (bc >> 8) & 255, bc & 255));
+          pb->setPalette(pal);
+        }
+      }
       break;
     }
     case Kind::Frame: {

@@ -1,0 +1,421 @@
+#include "realtime/live_loop.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "analysis/engine.h"
+#include "core/program.h"
+#include "platform/clock.h"
+#include "platform/event_pump.h"
+#include "platform/surface.h"
+#include "realtime/devices.h"
+#include "realtime/live_participant.h"
+#include "realtime/print_line.h"
+#include "realtime/update_form.h"
+
+namespace qv {
+namespace {
+
+constexpr Rgb kBlack = rgb(0, 0, 0);
+constexpr Rgb kRed = rgb(255, 0, 0);
+// How long a paused loop waits for events before it looks at "Pause" again.
+constexpr int kPauseWaitMs = 50;
+// How long a pass that found no filled buffer waits for events.
+constexpr int kIdleWaitMs = 2;
+
+int readInt16(Form& f, const char* name, int fallback) {
+  Control* c = f.find(name);
+  if (!c) return fallback;
+  return static_cast<int>(std::clamp<long long>(c->intNumber(), -32768, 32767));
+}
+
+// The recording's name part as the detector logs use it: the file name of
+// the file being recorded, without folder and extension.
+std::string recordingNamePart(Program& p) {
+  if (p.vars().Task != 2) return {};
+  std::string f = p.vars().RecFile;
+  const size_t slash = f.find_last_of('/');
+  if (slash != std::string::npos) f = f.substr(slash + 1);
+  if (f.size() >= 4 && f[f.size() - 4] == '.') f.resize(f.size() - 4);
+  return f;
+}
+
+}  // namespace
+
+std::shared_ptr<Surface> spectrogramSurface(Program& p) {
+  Control& spec = p.form1()["SpecGram"];
+  const Geometry& g = spec.geometry();
+  const int w = g.width > 0 ? g.width : 640;
+  const int h = std::max(g.height, p.vars().specVsize + 97);
+  return ensureSurface(p, spec, w, h);
+}
+
+LiveLoop::LiveLoop(Program& p) : p_(p), capture_(p), tracker_(p), trigger_(p) { scratch_.reserve(64); }
+
+LiveLoop::~LiveLoop() {
+  if (running_) tearDown();
+}
+
+void LiveLoop::setLabel(Control* c, const char* text, int n) {
+  if (!c) return;
+  scratch_.assign(text, static_cast<size_t>(n));
+  c->setCaption(scratch_);
+}
+
+void LiveLoop::setNumberLabel(Control* c, double v) {
+  char buf[40];
+  setLabel(c, buf, formatLabelNumber(v, buf));
+}
+
+void LiveLoop::run(bool stereo) {
+  if (!setUp(stereo)) return;
+  do {
+    pass();
+  } while (!p_.vars().StopFlag);
+  tearDown();
+}
+
+void LiveLoop::releaseParticipants(size_t count) {
+  auto& parts = p_.liveParticipants();
+  for (size_t i = 0; i < count && i < parts.size(); ++i) parts[i]->tearDown();
+}
+
+bool LiveLoop::setUp(bool stereo) {
+  if (running_) return false;
+  engine_ = p_.analysis();
+  if (!engine_) return false;
+  stereo_ = stereo;
+  Form& f = p_.form1();
+  Form& adv = p_.options1();
+  PublicVars& v = p_.vars();
+
+  // 1-8: buffers, settings, clamps, derived values, window table.
+  nbuf_ = Capture::WaveInBuffers(p_);
+  Control& spec = f["SpecGram"];
+  picture_ = spectrogramSurface(p_);
+  if (!picture_) return false;
+  pictureWidth_ = spec.geometry().width > 0 ? spec.geometry().width : picture_->width();
+  run_ = engine_->beginRun(pictureWidth_);
+  SpectrumEngine& eng = engine_->spectrum();
+  if (stereo_) {
+    // Two channels: every second sample, always in dB, no post-processing.
+    ColumnSetup s = eng.setup();
+    s.stride = 2;
+    s.zscale = 0;
+    s.avgMode = 0;
+    s.cepstrum = false;
+    eng.beginRun(s);
+    eng.plotSpec = nullptr;
+    run_.blockSeconds = static_cast<double>(run_.BlockSize) / std::max(v.SampleRate, 1) / 2;
+    columnsPerBlock_ = static_cast<int>(roundEven(static_cast<double>(run_.BlockSize) / 2 / run_.ScanStep));
+    carrySamples_ = 2 * run_.carry;
+  } else {
+    if (Control* sf = p_.options2().find("SpecFormCheck"); sf && sf->checked()) p_.forms().specForm().setShown(true);
+    columnsPerBlock_ = run_.columnsPerBlock;
+    carrySamples_ = run_.carry;
+  }
+  // A block behind the carry must fit the sample array.
+  if (run_.BlockSize + carrySamples_ > kSampleCapacity) run_.BlockSize = kSampleCapacity - carrySamples_;
+  std::fill(eng.samples(), eng.samples() + kSampleCapacity, int16_t(0));
+
+  // 9-10.
+  v.ChanMode = stereo_ ? "S" : "M";
+  if (stereo_)
+    if (Control* t = f.find("Check2")) t->setEnabled(false);
+  engine_->UpdateForm();
+  picture_ = spectrogramSurface(p_);
+  if (!picture_) {
+    engine_->endRun();
+    return false;
+  }
+  pictureWidth_ = spec.geometry().width > 0 ? spec.geometry().width : picture_->width();
+  pictureWidth_ = std::min(pictureWidth_, picture_->width());
+  picture_->fillBox(0, v.specVsize, pictureWidth_, v.specVsize + 16, kInactiveBorder);
+  ColumnLayout layout;
+  layout.pictureWidth = pictureWidth_;
+  layout.specVsize = v.specVsize;
+  layout.displayHeight = std::clamp(run_.DisplayHeight, 0, v.specVsize);
+  layout.updateRate = adv.find("Combo9") ? std::max(adv["Combo9"].intNumber(), 0) : 2;
+  layout.scrollFlag = adv.find("ScrollFlag") ? std::clamp(adv["ScrollFlag"].value(), 0, 2) : 1;
+  layout.stereo = stereo_;
+  if (stereo_ && layout.scrollFlag != 0) layout.scrollFlag = 1;
+
+  // 11. The off-screen bitmap.
+  const int cols = ColumnDraw::bitmapColumns(layout);
+  bitmap_.reset();
+  if (cols > 0 && layout.displayHeight > 0 && p_.services().surfaces)
+    bitmap_ = p_.services().surfaces->create(cols, layout.displayHeight);
+  draw_.begin(*picture_, bitmap_.get(), layout);
+  // Without a bitmap the columns fill the picture's image rows.
+  run_.DisplayHeight = draw_.displayHeight();
+
+  // 12. Counters, dither, RAM buffer.
+  blocks_ = 0;
+  idle_ = 0;
+  specGramTimer_ = 0;
+  cond_ = engine_->conditionSetup(true);
+  if (Control* l = f.find("Label9")) l->setCaption("");
+  // 12-13. RAM buffer and recording: a refusal ends the run before capture.
+  participantsUp_ = 0;
+  for (LiveParticipant* part : p_.liveParticipants()) {
+    if (!part->setUp(p_, run_)) {
+      releaseParticipants(participantsUp_);
+      participantsUp_ = 0;
+      engine_->endRun();
+      draw_.end();
+      bitmap_.reset();
+      if (stereo_)
+        if (Control* t = f.find("Check2")) t->setEnabled(true);
+      return false;
+    }
+    ++participantsUp_;
+  }
+
+  // 14. Tracker and trigger (one channel only).
+  if (!stereo_) {
+    LogRunInfo info;
+    info.namePart = LogNamePart(p_, recordingNamePart(p_));
+    info.SampleRate = v.SampleRate;
+    info.FFTsize = v.FFTsize;
+    info.ScanStep = run_.ScanStep;
+    tracker_.start(info);
+    trigger_.offColour = kInactiveBorder;
+    trigger_.start(info);
+  }
+
+  // 15. Run information.
+  engine_->showRunTexts();
+  if (Control* l4 = f.find("Label4")) {
+    std::string info = l4->caption();
+    for (LiveParticipant* part : p_.liveParticipants()) info += part->runInfo();
+    l4->setCaption(info);
+  }
+
+  // 16. The capture.
+  const int device = FindInputDevice(p_, f["Combo10"].text());
+  if (capture_.open(device, v.SampleRate, stereo_ ? 2 : 1, run_.BlockSize, nbuf_) != 0) {
+    releaseParticipants(participantsUp_);
+    participantsUp_ = 0;
+    if (!stereo_) {
+      tracker_.finish();
+      trigger_.finish();
+    }
+    engine_->endRun();
+    draw_.end();
+    bitmap_.reset();
+    if (stereo_)
+      if (Control* t = f.find("Check2")) t->setEnabled(true);
+    return false;
+  }
+  captureOpen_ = true;
+
+  // 17.
+  Form& o1 = p_.options1();
+  draw_.setMarkers(o1.find("Check6") && o1["Check6"].checked(), readInt16(o1, "Text12", 0),
+                   readInt16(o1, "Text13", 0), readInt16(o1, "Text14", 0), readInt16(o1, "Text1", 255));
+  label3_ = f.find("Label3");
+  label6_ = f.find("Label6");
+  label27_ = f.find("Label27");
+  l24_ = f.find("L24");
+  l25_ = f.find("L25");
+  label28_ = f.find("Label28");
+  dateTime_ = f.find("DateTime");
+  showDateTime_ = o1.find("ShowDateTime");
+  trackerBox_ = f.find("Check2");
+  rbBox_ = f.find("Check3");
+  pause_ = f.find("PauseButton");
+  removeOffset_ = f.find("Check1");
+  offsetValue_ = f.find("Text5");
+  v.FailCount = 0;
+  v.OverloadCount = 0;
+  eng.overloadCount = 0;
+  v.ColumnCount = 0;
+  v.ColumnX = 0;
+  paused_ = false;
+  tick_ = p_.services().clock ? p_.services().clock->tickMs() : 0;
+  running_ = true;
+  v.StopFlag = false;
+  return true;
+}
+
+void LiveLoop::pass() {
+  if (!running_) return;
+  SpectrumEngine& eng = engine_->spectrum();
+  int16_t* dest = eng.samples() + carrySamples_;
+  bool any = false;
+  for (int visit = 0; visit < capture_.buffers(); ++visit) {
+    if (capture_.takeSlot(visit, dest)) {
+      processBlock();
+      any = true;
+    } else {
+      ++idle_;
+    }
+    if (capture_.afterVisit())
+      for (size_t i = 0; i < participantsUp_; ++i) p_.liveParticipants()[i]->fail();
+  }
+  passEnd(any);
+}
+
+void LiveLoop::processBlock() {
+  PublicVars& v = p_.vars();
+  SpectrumEngine& eng = engine_->spectrum();
+  Clock* clock = p_.services().clock;
+  char buf[40];
+
+  // 1. Time the loop waited since the previous block.
+  const int64_t now = clock ? clock->tickMs() : 0;
+  ++blocks_;
+  const int waited = formatLabelNumber(static_cast<double>(now - tick_), buf);
+  setLabel(label6_, buf, waited);
+  setLabel(label27_, buf, waited);
+  // 2.
+  setLabel(label3_, buf, formatDurationText(specGramTimer_, buf));
+  specGramTimer_ += run_.blockSeconds;
+  // 3.
+  if (showDateTime_ && showDateTime_->checked() && dateTime_ && clock) {
+    const DateTime t = clock->now();
+    const int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                                t.minute, t.second);
+    setLabel(dateTime_, buf, std::clamp(n, 0, static_cast<int>(sizeof buf) - 1));
+  }
+  // 4-6. The block as captured goes to the RAM buffer and the recording.
+  const int16_t* block = eng.samples() + carrySamples_;
+  for (size_t i = 0; i < participantsUp_; ++i) p_.liveParticipants()[i]->block(block, run_.BlockSize);
+  // 7.
+  v.OverloadCount = static_cast<int>(std::min<int64_t>(eng.overloadCount, INT32_MAX));
+  setNumberLabel(l24_, v.FailCount);
+  setNumberLabel(l25_, v.OverloadCount);
+  if (label28_ && l24_) label28_->setCaption(l24_->caption());
+  // 8. Conditioning reaches the analysis only.
+  if (removeOffset_) cond_.removeOffset = removeOffset_->checked();
+  if (offsetValue_) cond_.offsetValue = std::clamp(offsetValue_->intNumber(), -32767, 32767);
+  cond_.digitalGain = v.DigitalGain;
+  eng.ConditionBlock(carrySamples_, run_.BlockSize, cond_);
+  // 9.
+  trackerOn_ = !stereo_ && trackerBox_ && trackerBox_->checked();
+  engine_->refreshZoomMode();
+  // 10.
+  if (stereo_)
+    stereoColumns();
+  else
+    monoColumns();
+  // 11. Keep the overlap for the next block.
+  if (carrySamples_ > 0)
+    std::memmove(eng.samples(), eng.samples() + run_.BlockSize, static_cast<size_t>(carrySamples_) * sizeof(int16_t));
+  // 12.
+  tick_ = clock ? clock->tickMs() : 0;
+}
+
+void LiveLoop::monoColumns() {
+  PublicVars& v = p_.vars();
+  SpectrumEngine& eng = engine_->spectrum();
+  const ColourPalette& pal = engine_->palette();
+  const int h = draw_.displayHeight();
+  ColumnView view;
+  view.rows = h;
+  view.ColumnTimeMs = run_.ColumnTimeMs;
+  bool linear = false;
+  for (int k = 0; k < columnsPerBlock_; ++k) {
+    const int s = k * run_.ScanStep;
+    ++v.ColumnCount;
+    const ColumnResult& r = eng.ComputeSpectrumColumn(s, v);
+    const int x = draw_.beginColumn(v.ColumnX);
+    view.P = eng.column();
+    view.peakToPeak = r.peakToPeak;
+    view.ColumnCount = v.ColumnCount;
+    view.ColumnX = v.ColumnX;
+    view.x = x;
+    view.PixelHz = v.PixelHz;
+    view.ZoomBase = v.ZoomBase;
+    view.Darkness = v.Darkness;
+    if (h > 0 && r.hasSpectrum) {
+      draw_.paintMono(x, eng.column(), pal);
+      if (trackerOn_) tracker_.TrackColumn(view, draw_.target());
+      if (onColumn) onColumn(eng.column(), h);
+    }
+    linear = linear || r.linear;
+    const int X = draw_.pictureX(x, v.ColumnX);
+    draw_.waveformMono(X, r.barMin, r.barMax, r.overload ? kRed : kBlack);
+    draw_.endColumn(x, v.ColumnX);
+    if (trigger_.enabled()) trigger_.TriggerColumn(view, picture_.get());
+    v.ColumnX = (v.ColumnX + 1) % std::max(pictureWidth_, 1);
+  }
+  if (linear) engine_->showLinearRange(eng.result());
+}
+
+void LiveLoop::stereoColumns() {
+  PublicVars& v = p_.vars();
+  SpectrumEngine& eng = engine_->spectrum();
+  const ColourPalette& pal = engine_->palette();
+  const int h = draw_.displayHeight();
+  const bool rb = rbBox_ && rbBox_->checked();
+  for (int k = 0; k < columnsPerBlock_; ++k) {
+    const int s = 2 * k * run_.ScanStep;
+    ++v.ColumnCount;
+    const int x = draw_.beginColumn(v.ColumnX);
+    const int X = draw_.pictureX(x, v.ColumnX);
+    draw_.stripStereo(X);
+    for (int ch = 0; ch < 2; ++ch) {
+      const ColumnResult& r = eng.ComputeSpectrumColumn(s + ch, v);
+      if (h > 0 && r.hasSpectrum) {
+        draw_.paintStereo(x, ch, eng.column(), pal, rb);
+        if (onColumn) onColumn(eng.column(), h);
+      }
+      const int lo = static_cast<int>(std::nearbyint(std::clamp(r.min / 2048.0f, -64.0f, 64.0f)));
+      const int hi = static_cast<int>(std::nearbyint(std::clamp(r.max / 2048.0f, -64.0f, 64.0f)));
+      draw_.barStereo(X, ch, lo, hi, r.overload ? kRed : kBlack);
+    }
+    draw_.endColumn(x, v.ColumnX);
+    v.ColumnX = (v.ColumnX + 1) % std::max(pictureWidth_, 1);
+  }
+}
+
+void LiveLoop::passEnd(bool tookBlock) {
+  EventPump* pump = p_.services().pump;
+  if (!pause_ || !pause_->checked()) {
+    // A pass that found nothing waits a moment for events instead of
+    // spinning a core; the ring holds many times this wait.
+    if (pump) {
+      if (tookBlock)
+        pump->processEvents();
+      else
+        pump->processEventsFor(kIdleWaitMs);
+    }
+    return;
+  }
+  p_.setStatus("P" + p_.status());
+  paused_ = true;
+  for (size_t i = 0; i < participantsUp_; ++i) p_.liveParticipants()[i]->pause(true);
+  // Capture runs on meanwhile; the gaps are counted when the pause ends. A
+  // stop request (Stop unticks "Pause" anyway, a datagram may not) ends it too.
+  while (pause_->checked() && !p_.vars().StopFlag) {
+    if (!pump) break;
+    pump->processEventsFor(kPauseWaitMs);
+  }
+  for (size_t i = 0; i < participantsUp_; ++i) p_.liveParticipants()[i]->pause(false);
+  paused_ = false;
+}
+
+void LiveLoop::tearDown() {
+  if (!running_) return;
+  if (captureOpen_) capture_.stop();
+  releaseParticipants(participantsUp_);
+  participantsUp_ = 0;
+  if (captureOpen_) capture_.close();
+  captureOpen_ = false;
+  draw_.end();
+  bitmap_.reset();
+  engine_->endRun();
+  if (!stereo_) {
+    tracker_.finish();
+    trigger_.finish();
+  } else if (Control* t = p_.form1().find("Check2")) {
+    t->setEnabled(true);
+  }
+  running_ = false;
+  p_.vars().StopFlag = true;
+}
+
+}  // namespace qv

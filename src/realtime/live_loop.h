@@ -1,0 +1,120 @@
+// The live loops: capture, analysis and the scrolling spectrogram, run inside
+// the Start handler until StopFlag is set. One-channel and two-channel
+// variants share set-up, pass and tear-down; the loop object keeps every
+// per-run buffer, so a run allocates at set-up only.
+//
+// The RAM buffer and disk recording join through the program's live
+// participants: set up before the capture opens (false ends the run there),
+// each block as captured (before conditioning), gaps, pause and tear-down.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "analysis/settings.h"
+#include "analysis/spectrum.h"
+#include "realtime/capture.h"
+#include "realtime/column_draw.h"
+#include "realtime/tracker.h"
+#include "realtime/trigger.h"
+
+namespace qv {
+
+class Program;
+class Control;
+class Surface;
+class AnalysisEngine;
+
+// The designer size of the spectrogram picture when none has been laid out.
+std::shared_ptr<Surface> spectrogramSurface(Program& p);
+
+class LiveLoop {
+ public:
+  explicit LiveLoop(Program& p);
+  ~LiveLoop();
+  LiveLoop(const LiveLoop&) = delete;
+  LiveLoop& operator=(const LiveLoop&) = delete;
+
+  // Whole runs; they return when the loop has ended and all is released.
+  void RunLiveLoopMono() { run(false); }
+  void RunLiveLoopStereo() { run(true); }
+
+  // The pieces of a run, for tests and benchmarks. setUp false: the run ended
+  // before capture (nothing left open). pass(): one visit of every slot and
+  // the pass end (events or pause). tearDown after the last pass.
+  bool setUp(bool stereo);
+  void pass();
+  void tearDown();
+  // The work on one block already copied behind the carry (benchmarks).
+  void processBlock();
+
+  bool running() const { return running_; }
+  bool stereo() const { return stereo_; }
+  const RunParams& params() const { return run_; }
+  const ColumnDraw& draw() const { return draw_; }
+  const Capture& capture() const { return capture_; }
+  int columnsPerBlock() const { return columnsPerBlock_; }
+  int carrySamples() const { return carrySamples_; }
+  int64_t blocks() const { return blocks_; }
+  int64_t idlePasses() const { return idle_; }
+  double SpecGramTimer() const { return specGramTimer_; }
+  const FrequencyTracker& tracker() const { return tracker_; }
+  const LevelTrigger& trigger() const { return trigger_; }
+
+  // Called with each finished column's display values (tests, spectrum views).
+  std::function<void(const float*, int)> onColumn;
+
+ private:
+  void run(bool stereo);
+  void monoColumns();
+  void stereoColumns();
+  void passEnd(bool tookBlock);
+  void releaseParticipants(size_t count);
+  void setLabel(Control* c, const char* text, int n);
+  void setNumberLabel(Control* c, double v);
+
+  Program& p_;
+  AnalysisEngine* engine_ = nullptr;
+  Capture capture_;
+  ColumnDraw draw_;
+  FrequencyTracker tracker_;
+  LevelTrigger trigger_;
+  RunParams run_;
+  ConditionSetup cond_;
+  std::shared_ptr<Surface> picture_;
+  std::shared_ptr<Surface> bitmap_;
+  bool running_ = false;
+  bool stereo_ = false;
+  bool captureOpen_ = false;
+  size_t participantsUp_ = 0;
+  int nbuf_ = 0;
+  int columnsPerBlock_ = 0;
+  int carrySamples_ = 0;
+  int pictureWidth_ = 0;
+  int64_t blocks_ = 0;
+  int64_t idle_ = 0;
+  int64_t tick_ = 0;
+  double specGramTimer_ = 0;
+  bool trackerOn_ = false;
+  bool paused_ = false;
+
+  // Controls read or written per block, looked up once per run.
+  Control* label3_ = nullptr;
+  Control* label6_ = nullptr;
+  Control* label27_ = nullptr;
+  Control* l24_ = nullptr;
+  Control* l25_ = nullptr;
+  Control* label28_ = nullptr;
+  Control* dateTime_ = nullptr;
+  Control* showDateTime_ = nullptr;
+  Control* trackerBox_ = nullptr;
+  Control* rbBox_ = nullptr;
+  Control* pause_ = nullptr;
+  Control* removeOffset_ = nullptr;
+  Control* offsetValue_ = nullptr;
+  std::string scratch_;
+};
+
+}  // namespace qv
