@@ -6,6 +6,9 @@
 // The RAM buffer and disk recording join through the program's live
 // participants: set up before the capture opens (false ends the run there),
 // each block as captured (before conditioning), gaps, pause and tear-down.
+//
+// A pass that finds no filled buffer waits a couple of milliseconds for
+// events rather than spinning a core; the ring covers far longer than that.
 #pragma once
 
 #include <cstdint>
