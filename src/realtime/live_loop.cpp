@@ -24,6 +24,11 @@ constexpr Rgb kRed = rgb(255, 0, 0);
 constexpr int kPauseWaitMs = 50;
 // How long a pass that found no filled buffer waits for events.
 constexpr int kIdleWaitMs = 2;
+// A block's columns are drawn over this share of its duration, so the
+// picture moves steadily rather than a block's width at a time; blocks
+// shorter than kPaceMinMs are drawn at once.
+constexpr double kPaceShare = 0.8;
+constexpr double kPaceMinMs = 20.0;
 
 int readInt16(Form& f, const char* name, int fallback) {
   Control* c = f.find(name);
@@ -119,6 +124,11 @@ bool LiveLoop::setUp(bool stereo) {
   // A block behind the carry must fit the sample array.
   if (run_.BlockSize + carrySamples_ > kSampleCapacity) run_.BlockSize = kSampleCapacity - carrySamples_;
   std::fill(eng.samples(), eng.samples() + kSampleCapacity, int16_t(0));
+  if (stagingCapacity_ < run_.BlockSize) {
+    staging_ = std::make_unique<int16_t[]>(static_cast<size_t>(run_.BlockSize));
+    stagingCapacity_ = run_.BlockSize;
+  }
+  pending_ = false;
 
   // 9-10.
   v.ChanMode = stereo_ ? "S" : "M";
@@ -242,12 +252,12 @@ bool LiveLoop::setUp(bool stereo) {
 
 void LiveLoop::pass() {
   if (!running_) return;
-  SpectrumEngine& eng = engine_->spectrum();
-  int16_t* dest = eng.samples() + carrySamples_;
   bool any = false;
   for (int visit = 0; visit < capture_.buffers(); ++visit) {
-    if (capture_.takeSlot(visit, dest)) {
-      processBlock();
+    if (capture_.takeSlot(visit, staging_.get())) {
+      // The previous block's columns are finished before its samples move.
+      finishPending();
+      startBlock();
       any = true;
     } else {
       ++idle_;
@@ -255,10 +265,45 @@ void LiveLoop::pass() {
     if (capture_.afterVisit())
       for (size_t i = 0; i < participantsUp_; ++i) p_.liveParticipants()[i]->fail();
   }
+  paceColumns();
   passEnd(any);
 }
 
-void LiveLoop::processBlock() {
+void LiveLoop::finishPending() {
+  if (pending_) drawColumns(columnsPerBlock_);
+}
+
+void LiveLoop::paceColumns() {
+  if (!pending_) return;
+  Clock* clock = p_.services().clock;
+  const double span = run_.blockSeconds * 1000.0 * kPaceShare;
+  if (!clock || span <= kPaceMinMs) {
+    drawColumns(columnsPerBlock_);
+    return;
+  }
+  const double elapsed = static_cast<double>(clock->tickMs() - takenMs_);
+  const double share = std::clamp(elapsed / span, 0.0, 1.0);
+  drawColumns(static_cast<int>(std::ceil(share * columnsPerBlock_)));
+}
+
+void LiveLoop::drawColumns(int upTo) {
+  upTo = std::min(upTo, columnsPerBlock_);
+  if (!pending_ || upTo <= nextColumn_) return;
+  if (stereo_)
+    stereoColumns(nextColumn_, upTo);
+  else
+    monoColumns(nextColumn_, upTo);
+  nextColumn_ = upTo;
+  if (nextColumn_ < columnsPerBlock_) return;
+  // 11. Keep the overlap for the next block.
+  SpectrumEngine& eng = engine_->spectrum();
+  if (carrySamples_ > 0)
+    std::memmove(eng.samples(), eng.samples() + run_.BlockSize, static_cast<size_t>(carrySamples_) * sizeof(int16_t));
+  if (linear_) engine_->showLinearRange(eng.result());
+  pending_ = false;
+}
+
+void LiveLoop::startBlock() {
   PublicVars& v = p_.vars();
   SpectrumEngine& eng = engine_->spectrum();
   Clock* clock = p_.services().clock;
@@ -281,7 +326,8 @@ void LiveLoop::processBlock() {
     setLabel(dateTime_, buf, std::clamp(n, 0, static_cast<int>(sizeof buf) - 1));
   }
   // 4-6. The block as captured goes to the RAM buffer and the recording.
-  const int16_t* block = eng.samples() + carrySamples_;
+  const int16_t* block = staging_.get();
+  std::memcpy(eng.samples() + carrySamples_, block, static_cast<size_t>(run_.BlockSize) * sizeof(int16_t));
   for (size_t i = 0; i < participantsUp_; ++i) p_.liveParticipants()[i]->block(block, run_.BlockSize);
   // 7.
   v.OverloadCount = static_cast<int>(std::min<int64_t>(eng.overloadCount, INT32_MAX));
@@ -296,19 +342,16 @@ void LiveLoop::processBlock() {
   // 9.
   trackerOn_ = !stereo_ && trackerBox_ && trackerBox_->checked();
   engine_->refreshZoomMode();
-  // 10.
-  if (stereo_)
-    stereoColumns();
-  else
-    monoColumns();
-  // 11. Keep the overlap for the next block.
-  if (carrySamples_ > 0)
-    std::memmove(eng.samples(), eng.samples() + run_.BlockSize, static_cast<size_t>(carrySamples_) * sizeof(int16_t));
+  // 10-11. The columns are drawn spread over the block's time (paceColumns).
+  pending_ = true;
+  nextColumn_ = 0;
+  linear_ = false;
   // 12.
   tick_ = clock ? clock->tickMs() : 0;
+  takenMs_ = tick_;
 }
 
-void LiveLoop::monoColumns() {
+void LiveLoop::monoColumns(int from, int to) {
   PublicVars& v = p_.vars();
   SpectrumEngine& eng = engine_->spectrum();
   const ColourPalette& pal = engine_->palette();
@@ -316,8 +359,7 @@ void LiveLoop::monoColumns() {
   ColumnView view;
   view.rows = h;
   view.ColumnTimeMs = run_.ColumnTimeMs;
-  bool linear = false;
-  for (int k = 0; k < columnsPerBlock_; ++k) {
+  for (int k = from; k < to; ++k) {
     const int s = k * run_.ScanStep;
     ++v.ColumnCount;
     const ColumnResult& r = eng.ComputeSpectrumColumn(s, v);
@@ -335,23 +377,22 @@ void LiveLoop::monoColumns() {
       if (trackerOn_) tracker_.TrackColumn(view, draw_.target());
       if (onColumn) onColumn(eng.column(), h);
     }
-    linear = linear || r.linear;
+    linear_ = linear_ || r.linear;
     const int X = draw_.pictureX(x, v.ColumnX);
     draw_.waveformMono(X, r.barMin, r.barMax, r.overload ? kRed : kBlack);
     draw_.endColumn(x, v.ColumnX);
     if (trigger_.enabled()) trigger_.TriggerColumn(view, picture_.get());
     v.ColumnX = (v.ColumnX + 1) % std::max(pictureWidth_, 1);
   }
-  if (linear) engine_->showLinearRange(eng.result());
 }
 
-void LiveLoop::stereoColumns() {
+void LiveLoop::stereoColumns(int from, int to) {
   PublicVars& v = p_.vars();
   SpectrumEngine& eng = engine_->spectrum();
   const ColourPalette& pal = engine_->palette();
   const int h = draw_.displayHeight();
   const bool rb = rbBox_ && rbBox_->checked();
-  for (int k = 0; k < columnsPerBlock_; ++k) {
+  for (int k = from; k < to; ++k) {
     const int s = 2 * k * run_.ScanStep;
     ++v.ColumnCount;
     const int x = draw_.beginColumn(v.ColumnX);
@@ -400,6 +441,7 @@ void LiveLoop::passEnd(bool tookBlock) {
 
 void LiveLoop::tearDown() {
   if (!running_) return;
+  finishPending();
   if (captureOpen_) capture_.stop();
   releaseParticipants(participantsUp_);
   participantsUp_ = 0;

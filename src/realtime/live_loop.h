@@ -6,6 +6,12 @@
 // The RAM buffer and disk recording join through the program's live
 // participants: set up before the capture opens (false ends the run there),
 // each block as captured (before conditioning), gaps, pause and tear-down.
+//
+// A pass that finds no filled buffer waits a couple of milliseconds for
+// events rather than spinning a core; the ring covers far longer than that.
+// A block's columns are drawn a few per pass over most of the block's
+// duration, so the picture scrolls steadily even with long blocks; they are
+// all finished before the next block is analysed and at the end of a run.
 #pragma once
 
 #include <cstdint>
@@ -47,8 +53,6 @@ class LiveLoop {
   bool setUp(bool stereo);
   void pass();
   void tearDown();
-  // The work on one block already copied behind the carry (benchmarks).
-  void processBlock();
 
   bool running() const { return running_; }
   bool stereo() const { return stereo_; }
@@ -68,8 +72,12 @@ class LiveLoop {
 
  private:
   void run(bool stereo);
-  void monoColumns();
-  void stereoColumns();
+  void startBlock();
+  void drawColumns(int upTo);
+  void paceColumns();
+  void finishPending();
+  void monoColumns(int from, int to);
+  void stereoColumns(int from, int to);
   void passEnd(bool tookBlock);
   void releaseParticipants(size_t count);
   void setLabel(Control* c, const char* text, int n);
@@ -115,6 +123,14 @@ class LiveLoop {
   Control* removeOffset_ = nullptr;
   Control* offsetValue_ = nullptr;
   std::string scratch_;
+  // Each block lands here as captured, then behind the carry once the
+  // previous block's columns are all drawn.
+  std::unique_ptr<int16_t[]> staging_;
+  int stagingCapacity_ = 0;
+  bool pending_ = false;  // the current block still has columns to draw
+  int nextColumn_ = 0;
+  int64_t takenMs_ = 0;
+  bool linear_ = false;
 };
 
 }  // namespace qv

@@ -192,6 +192,33 @@ TEST(LiveLoop, TrackerAndTriggerRunPerColumnWithFreshLogs) {
   EXPECT_EQ(s->pixel(5, 268), rgb(255, 255, 0));
 }
 
+TEST(LiveLoop, ABlocksColumnsAreSpreadOverItsTimeAndFinishedBeforeTheNext) {
+  LiveRig rig;
+  rig.form1("Combo1").setText("16384");
+  rig.form1("Combo6").setText("512");
+  LiveLoop& loop = rig.modes().live();
+  ASSERT_TRUE(loop.setUp(false));
+  ASSERT_EQ(loop.columnsPerBlock(), 32);  // 341.3 ms a block, drawn over 273 ms
+  rig.audioIn.completeNextWith(100);
+  loop.pass();
+  EXPECT_EQ(rig.p().vars().ColumnCount, 0);
+  rig.clock.advance(0.1365);
+  loop.pass();
+  EXPECT_EQ(rig.p().vars().ColumnCount, 16);
+  rig.audioIn.completeNextWith(100);
+  loop.pass();  // the rest of the first block, then the second begins
+  EXPECT_EQ(rig.p().vars().ColumnCount, 32);
+  rig.clock.advance(1.0);
+  loop.pass();
+  EXPECT_EQ(rig.p().vars().ColumnCount, 64);
+  rig.audioIn.completeNextWith(100);
+  loop.pass();
+  loop.tearDown();  // what was still to draw is drawn
+  EXPECT_EQ(rig.p().vars().ColumnCount, 96);
+  EXPECT_FALSE(loop.running());
+  EXPECT_TRUE(rig.p().vars().StopFlag);
+}
+
 TEST(LiveLoop, ColumnCountAndColumnXFollowTheBlocks) {
   LiveRig rig;
   rig.form1("Combo1").setText("4096");

@@ -192,5 +192,19 @@ TEST(Modes, FileModesCallTheirHooks) {
   EXPECT_TRUE(rig.p().vars().CurrentFile.empty());
 }
 
+TEST(Modes, ABackColourChangeReachesTheViewOnce) {
+  ModesRig rig;
+  int notified = 0;
+  rig.button().addObserver([&](const Control&) { ++notified; });
+  rig.form1("RealTimeRecording").click();
+  EXPECT_EQ(rig.button().backColour(), kRecordRed);
+  const int afterMode = notified;
+  EXPECT_GE(afterMode, 1);
+  rig.button().setBackColour(kRecordRed);  // unchanged: no notice
+  EXPECT_EQ(notified, afterMode);
+  rig.button().setBackColour(0);
+  EXPECT_EQ(notified, afterMode + 1);
+}
+
 }  // namespace
 }  // namespace qv
