@@ -233,6 +233,21 @@ TEST_F(RecordingLoopTest, HourlySplitOnTheFirstBlockOfTheNewHour) {
   EXPECT_EQ(readFile(firstName()).size(), 48u + 241 * 8192);
 }
 
+TEST_F(RecordingLoopTest, StereoHourlySplitUsesClosingAndCreating) {
+  stereo();
+  clock.set(2026, 1, 15, 11, 59, 59);
+  opt("FileModeCombo").setText("3 - multiple file");
+  opt("SplitHourly").setValue(1);
+  ASSERT_TRUE(start());
+  feed(12, 0.125);
+  EXPECT_EQ(loop.fileIndex(), 2);
+  loop.tearDown();
+  const auto lines = log();
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[2].substr(42), "Closing  " + file("Quorvel _20260115 115959.wav") + " Fails 0 Overloads 0");
+  EXPECT_EQ(lines[3], recLine("12:00:00", "", "Creating " + file("Quorvel _20260115 120000.wav")));
+}
+
 TEST_F(RecordingLoopTest, HourlySplitDoesNotSplitARunStartedAfterTheHour) {
   clock.set(2026, 1, 15, 11, 0, 10);
   opt("FileModeCombo").setText("3 - multiple file");
