@@ -40,6 +40,8 @@ bool RamBuffer::setUp(Program& p, const RunParams& run) {
   pointer_ = 0;
   lastPercent_ = -1;
   size_ = 0;
+  // A smaller buffer than the last run's gives the memory back.
+  if (buffer_.capacity() > static_cast<size_t>(std::max<int64_t>(size, 2))) std::vector<int16_t>().swap(buffer_);
   if (size < 1) {
     buffer_.assign(2, 0);
     return true;

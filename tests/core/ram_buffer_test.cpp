@@ -67,8 +67,11 @@ TEST_F(RamBufferTest, SetUpSizesToWholeBlocksOrStaysOff) {
   run.BlockSize = 3000;  // 699.05 blocks: 699 whole blocks
   start(4);
   EXPECT_EQ(buffer.RamBufferSize(), 699 * 3000);
+  feed(3);
   start(0);
   EXPECT_FALSE(buffer.RamRecording());
+  EXPECT_EQ(buffer.RamBufferPointer(), 0);
+  EXPECT_LE(buffer.words().capacity(), 2u);
   buffer.SaveBuffer_Click();
   buffer.AnalyzeBuffer_Click();
   ASSERT_EQ(dialogs.shown.size(), 2u);
