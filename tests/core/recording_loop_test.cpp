@@ -374,6 +374,9 @@ TEST_F(RecordingLoopTest, NotEnoughSpaceAtTheStartRefusesTheRun) {
 TEST_F(RecordingLoopTest, LargeMaxSizesAreExactOrRefused) {
   opt("FileMaxSizeCombo").setText("3000 MB");
   ASSERT_TRUE(start());
+  EXPECT_EQ(loop.runInfo(), "  Rec " + firstName() + " (max 3000MB)");
+  feed(2);  // a limit wrapped to 32 bits would stop at once
+  EXPECT_FALSE(p().vars().StopFlag);
   loop.tearDown();
   opt("FileMaxSizeCombo").setText("5000 MB");
   EXPECT_FALSE(start());
