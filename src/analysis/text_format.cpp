@@ -42,6 +42,10 @@ std::string formatDuration(double seconds) {
   if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
   long long whole = static_cast<long long>(std::floor(seconds));
   long long ms = std::llround((seconds - static_cast<double>(whole)) * 1000.0);
+  if (ms >= 1000) {  // 0.9996 s is 00:00:01.000, not 00:00:00.000
+    ms -= 1000;
+    ++whole;
+  }
   return lastDigits(whole / 3600, 2) + ":" + lastDigits((whole / 60) % 60, 2) + ":" + lastDigits(whole % 60, 2) + "." +
          lastDigits(ms, 3);
 }

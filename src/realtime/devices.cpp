@@ -47,6 +47,8 @@ int findDevice(Program& p, Control& list, const std::string& name, const std::st
   int pos = -1;
   for (size_t i = 0; i < list.items().size(); ++i)
     if (list.items()[i] == name) pos = static_cast<int>(i);
+  // No device named yet (a fresh start): the default device, nothing to warn about.
+  if (pos < 0 && name.empty() && !list.items().empty()) pos = 0;
   if (pos < 0) {
     if (Dialogs* d = p.services().dialogs) d->message(warning, "Quorvel", MsgButtons::Ok, MsgIcon::Warning);
     ListAudioDevices(p);

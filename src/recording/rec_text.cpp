@@ -1,28 +1,14 @@
 #include "recording/rec_text.h"
 
+#include "analysis/text_format.h"
+
 #include <cmath>
 #include <cstdio>
 
 namespace qv {
 
-static std::string lastChars(const std::string& s, size_t n) { return s.size() <= n ? s : s.substr(s.size() - n); }
 
-std::string FormatDuration(double seconds) {
-  if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
-  double whole = std::floor(seconds);
-  auto s = static_cast<int64_t>(whole);
-  auto ms = static_cast<int64_t>(std::nearbyint((seconds - whole) * 1000.0));
-  if (ms >= 1000) {  // 0.9996 s is 00:00:01.000, not 00:00:00.000
-    ms -= 1000;
-    ++s;
-  }
-  int64_t minutes = s / 60;
-  int64_t secs = s % 60;
-  int64_t hours = minutes / 60;
-  minutes %= 60;
-  auto two = [](int64_t v) { return lastChars("0" + std::to_string(v), 2); };
-  return two(hours) + ":" + two(minutes) + ":" + two(secs) + "." + lastChars("00" + std::to_string(ms), 3);
-}
+std::string FormatDuration(double seconds) { return formatDuration(seconds); }
 
 namespace rec {
 

@@ -34,3 +34,16 @@ TEST(Assembly, QuickSettingsRulesRunFromTheAssembledProgram) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(Assembly, FreshStartTakesTheDefaultDeviceWithoutAWarning) {
+  test::ProgramRig rig;
+  startUp(rig.p(), CommandLine{}, *rig.subsystems->hooks, StartupOptions{false});
+  EXPECT_TRUE(rig.dialogs.shown.empty()) << rig.dialogs.shown.front().text;
+  EXPECT_EQ(rig.form1("Combo10").listIndex(), 0);
+}
+
+}  // namespace
+}  // namespace qv
