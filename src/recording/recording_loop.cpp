@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "analysis/engine.h"
 #include "analysis/settings.h"
 #include "core/program.h"
 #include "platform/clock.h"
@@ -181,6 +182,8 @@ bool RecordingLoop::openNext(const std::string& creatingWord) {
   PublicVars& v = p_.vars();
   v.FailCount = 0;
   v.OverloadCount = 0;
+  // The live loop shows the analysis' overload count: it restarts with the file too.
+  if (AnalysisEngine* a = p_.analysis(); a && p_.services().dsp) a->spectrum().overloadCount = 0;
   ++fileIndexNum_;
   Control* maxFiles = o0(p_, "MaxNFiles");
   if (maxFiles && fileIndexNum_ > maxFiles->intNumber()) v.StopFlag = true;

@@ -11,6 +11,8 @@
 #include "recording/recording_loop.h"
 #include "recording_fixture.h"
 #include "recording_loop_util.h"
+#include "analysis/engine.h"
+#include "support/program_rig.h"
 
 namespace qv {
 namespace {
@@ -436,6 +438,39 @@ TEST_F(RecordingLoopTest, NextFileInARemovedFolderEndsTheRun) {
   const std::string b = readFile(dir.file("moved/Quorvel _" + stamp + ".wav"));
   ASSERT_EQ(b.size(), 48u + 128 * 8192);
   EXPECT_EQ(le32(b, 40), b.size() - 44);
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(RecordingLoopAssembled, OverloadCountRestartsWithEveryFile) {
+  test::ProgramRig rig;
+  RecordingLoop* loop = nullptr;
+  for (LiveParticipant* part : rig.p().liveParticipants())
+    if (auto* r = dynamic_cast<RecordingLoop*>(part)) loop = r;
+  ASSERT_NE(loop, nullptr);
+  rig.options0("FileRecPathField").setText(rig.home.path());
+  rig.options0("FileMaxSizeCombo").setText("1 MB");
+  rig.options0("FileModeCombo").setText("3 - multiple file");
+  rig.p().vars().Task = 2;
+  RunParams run;
+  run.BlockSize = 4096;
+  ASSERT_TRUE(loop->setUp(rig.p(), run));
+  SpectrumEngine& eng = rig.p().analysis()->spectrum();
+  eng.overloadCount = 5;
+  rig.p().vars().OverloadCount = 5;
+  std::vector<int16_t> block(4096, 1);
+  for (int i = 0; i < 128; ++i) loop->block(block.data(), 4096);
+  EXPECT_EQ(loop->fileIndex(), 2);
+  EXPECT_EQ(eng.overloadCount, 0);
+  EXPECT_EQ(rig.p().vars().OverloadCount, 0);
+  loop->tearDown();
+  const auto lines = logLines(rig.p().vars().RecLogFile);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_NE(lines[2].find(" Fails 0 Overloads 5"), std::string::npos);
 }
 
 }  // namespace
