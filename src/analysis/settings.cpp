@@ -54,11 +54,9 @@ void deriveRunParams(RunParams& p, const PublicVars& v) {
   if (p.ramBufferMB > 0) {
     const double samples = static_cast<double>(p.ramBufferMB) * 1024.0 * 1024.0 / 2.0;
     long long blocks = roundEven(samples / p.BlockSize);
-    // The block count is a 16-bit number: a larger buffer is cut to the
-    // largest count that fits rather than wrapping round to a tiny or
-    // negative size.
-    if (blocks > kMaxRamBufferBlocks) {
-      blocks = kMaxRamBufferBlocks;
+    // A typed size beyond what memory can hold is cut to the largest buffer.
+    if (blocks > kMaxRamBufferWords / p.BlockSize) {
+      blocks = kMaxRamBufferWords / p.BlockSize;
       p.ramBufferClamped = true;
     }
     p.ramBufferBlocks = static_cast<int>(std::max<long long>(blocks, 0));

@@ -15,8 +15,9 @@ struct PublicVars;
 
 // Largest block the sample array takes behind the longest carry.
 constexpr int kMaxBlockSize = 131072;
-// RAM-buffer block counts are 16-bit signed.
-constexpr int kMaxRamBufferBlocks = 32767;
+// Largest RAM buffer, in 16-bit words (2 GB of memory); the block count
+// itself is not limited.
+constexpr int64_t kMaxRamBufferWords = int64_t{1} << 30;
 
 // The parameters of one run and what follows from them.
 struct RunParams {

@@ -9,6 +9,7 @@
 #include "realtime/modes.h"
 #include "recording/notes_log.h"
 #include "recording/recording_files.h"
+#include "recording/recording_loop.h"
 
 namespace qv {
 
@@ -19,6 +20,7 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   buildForms(p.forms());
   s->analysis = installAnalysis(p);
   installRecordingFiles(p);
+  installLiveRecording(p);
   installNotes(p);
   installSnapshots(p);
   AttachDeviceHandlers(p);

@@ -115,9 +115,7 @@ std::string endOfRecording(const std::string& file, int64_t fileBytes, int fails
 }
 }  // namespace reclog
 
-void ShowRecStatus(Program& p, const std::string& recFile) {
-  Control* label = p.form1().find("Label4");
-  if (!label) return;
+std::string recStatusText(Program& p, const std::string& recFile) {
   const int mode = fileModeOf(p);
   std::string s = "  Rec " + recFile;
   if (mode == 3 && isChecked(p, "SplitHourly")) {
@@ -127,7 +125,13 @@ void ShowRecStatus(Program& p, const std::string& recFile) {
     s += " (max" + rec::numText(size ? size->number() : 0.0) + "MB)";
   }
   if (mode == 3) s += "(Repeat)";
-  label->setCaption(label->caption() + s);
+  return s;
+}
+
+void ShowRecStatus(Program& p, const std::string& recFile) {
+  Control* label = p.form1().find("Label4");
+  if (!label) return;
+  label->setCaption(label->caption() + recStatusText(p, recFile));
 }
 
 bool GetDiskFreeKB(DiskInfo& disk, const std::string& path, int64_t& totalKB, int64_t& freeKB) {

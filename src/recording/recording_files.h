@@ -48,6 +48,8 @@ std::string endOfRecording(const std::string& file, int64_t fileBytes, int fails
 
 // Appends the recording description to the run information label Label4.
 void ShowRecStatus(Program& p, const std::string& recFile);
+// The text ShowRecStatus appends: "  Rec " + file + the size or split rule.
+std::string recStatusText(Program& p, const std::string& recFile);
 
 // Free and total kB of the filesystem holding `path`; false (both 0) when
 // the path is unusable.

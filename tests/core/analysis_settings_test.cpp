@@ -166,14 +166,19 @@ TEST(AnalysisSettings, RamBufferSizes) {
   EXPECT_EQ(p.ramBufferSamples, 2097152);
   EXPECT_EQ(p.ramBufferBlocks, 512);
   EXPECT_FALSE(p.ramBufferClamped);
-  // 256 Mbytes in 2048-sample blocks is 65536 blocks: more than the count holds.
+  // 256 Mbytes in 2048-sample blocks is 65536 blocks: more than 16 bits count, kept whole.
   p.BlockSize = 2048;
   p.ramBufferMB = 256;
   deriveRunParams(p, v);
-  EXPECT_TRUE(p.ramBufferClamped);
-  EXPECT_EQ(p.ramBufferBlocks, 32767);
-  EXPECT_EQ(p.ramBufferSamples, 32767LL * 2048);
+  EXPECT_FALSE(p.ramBufferClamped);
+  EXPECT_EQ(p.ramBufferBlocks, 65536);
+  EXPECT_EQ(p.ramBufferSamples, 65536LL * 2048);
   EXPECT_GT(p.ramBufferSeconds, 0);
+  // A typed size beyond memory is cut to the largest buffer.
+  p.ramBufferMB = 100000;
+  deriveRunParams(p, v);
+  EXPECT_TRUE(p.ramBufferClamped);
+  EXPECT_EQ(p.ramBufferSamples, kMaxRamBufferWords);
   // Buffer text in the run information label.
   v.SampleRate = 48000;
   p.BlockSize = 4096;

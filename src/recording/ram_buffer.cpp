@@ -1,0 +1,250 @@
+#include "recording/ram_buffer.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <new>
+
+#include "analysis/settings.h"
+#include "core/program.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "recording/rec_text.h"
+#include "recording/recording_loop.h"
+#include "recording/wav_file.h"
+
+namespace qv {
+
+namespace {
+constexpr int64_t kChunkWords = 2048;
+
+bool endsWithWav(const std::string& s) {
+  if (s.size() < 4) return false;
+  std::string tail = s.substr(s.size() - 4);
+  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return tail == ".wav";
+}
+}  // namespace
+
+bool RamBuffer::setUp(Program& p, const RunParams& run) {
+  recording_ = false;
+  channels_ = std::max(1, p.vars().Channels);
+  rate_ = p.vars().SampleRate;
+  const int64_t block = std::max(run.BlockSize, 1);
+  // Megabytes to words, rounded to whole blocks (the run's parameters hold that count).
+  const int64_t size = run.ramBufferSamples - run.ramBufferSamples % block;
+  Control* modeBox = p.options0().find("RamBufferModeCombo");
+  mode_ = modeBox && modeBox->intNumber() == 2 ? 2 : 1;
+  filled_ = false;
+  pointer_ = 0;
+  lastPercent_ = -1;
+  size_ = 0;
+  // A smaller buffer than the last run's gives the memory back.
+  if (buffer_.capacity() > static_cast<size_t>(std::max<int64_t>(size, 2))) std::vector<int16_t>().swap(buffer_);
+  if (size < 1) {
+    buffer_.assign(2, 0);
+    return true;
+  }
+  try {
+    buffer_.assign(static_cast<size_t>(size), 0);
+  } catch (const std::bad_alloc&) {
+    // The run goes on without a buffer rather than not at all.
+    buffer_.assign(2, 0);
+    buffer_.shrink_to_fit();
+    p.setStatus("Not enough memory for a RAM buffer of" + rec::numText(run.ramBufferMB) + " Mbytes");
+    return true;
+  }
+  size_ = size;
+  recording_ = true;
+  return true;
+}
+
+void RamBuffer::block(const int16_t* samples, int count) {
+  if (!recording_ || count <= 0) return;
+  const int percent = static_cast<int>(roundEven(static_cast<double>(pointer_) / static_cast<double>(size_) * 100.0));
+  if (percent != lastPercent_) {
+    lastPercent_ = percent;
+    if (Control* label = p_.form1().find("Label9")) label->setCaption(std::to_string(percent) + "%");
+  }
+  // A buffer that stopped full keeps its content until it is saved.
+  if (pointer_ >= size_) return;
+  int64_t n = std::min<int64_t>(count, size_ - pointer_);
+  std::copy(samples, samples + n, buffer_.begin() + pointer_);
+  pointer_ += n;
+  if (pointer_ < size_) return;
+  filled_ = true;
+  if (mode_ == 2) {
+    p_.vars().StopFlag = true;
+    return;
+  }
+  pointer_ = 0;
+  // Blocks always divide the buffer; a ragged one wraps its rest to the start.
+  const int64_t rest = count - n;
+  if (rest > 0) {
+    std::copy(samples + n, samples + n + std::min(rest, size_), buffer_.begin());
+    pointer_ = std::min(rest, size_) % size_;
+  }
+}
+
+bool RamBuffer::writeRanges(const std::string& file, int64_t from1, int64_t to1, int64_t from2, int64_t to2) {
+  WavWriter w;
+  error_.clear();
+  bool ok = w.create(file, channels_, rate_);
+  for (auto [from, to] : {std::pair{from1, to1}, std::pair{from2, to2}}) {
+    for (int64_t i = from; ok && i < to; i += kChunkWords) {
+      const int64_t n = std::min(kChunkWords, to - i);
+      ok = w.append(buffer_.data() + i, static_cast<size_t>(n));
+    }
+  }
+  if (!ok) error_ = w.error();
+  if (!w.close() && ok) {
+    error_ = w.error();
+    ok = false;
+  }
+  if (!ok) return false;
+  // Emptied only once the samples are safely in the file.
+  pointer_ = 0;
+  filled_ = false;
+  return true;
+}
+
+bool RamBuffer::SaveWholeBuffer(const std::string& file) {
+  if (filled_ && mode_ == 1) return writeRanges(file, pointer_, size_, 0, pointer_);
+  if (filled_) return writeRanges(file, 0, size_, 0, 0);
+  return writeRanges(file, 0, pointer_, 0, 0);
+}
+
+bool RamBuffer::SaveBufferSpan(const std::string& file, float seconds) {
+  int64_t span = static_cast<int64_t>(std::floor(static_cast<double>(rate_) * seconds * channels_ /
+                                                 static_cast<double>(kChunkWords))) *
+                 kChunkWords;
+  if (size_ < span) {
+    if (Dialogs* d = p_.services().dialogs)
+      d->message("Buffer shorter than requested", "", MsgButtons::Ok, MsgIcon::Information);
+    return SaveWholeBuffer(file);
+  }
+  if (pointer_ < span && !filled_) span = pointer_;
+  if (pointer_ < span) return writeRanges(file, size_ + pointer_ - span, size_, 0, pointer_);
+  return writeRanges(file, pointer_ - span, pointer_, 0, 0);
+}
+
+std::string RamBuffer::recordingFolder() const {
+  Control* c = p_.options0().find("FileRecPathField");
+  return rec::withSlash(c ? c->text() : std::string());
+}
+
+std::string RamBuffer::automaticName() const {
+  DateTime now;
+  if (Clock* c = p_.services().clock) now = c->now();
+  std::string name = "buffer end at " + rec::dateTimeStamp(now);
+  Control* gps = p_.options0().find("AddGPS");
+  Control* udp = p_.options0().find("AddUDP");
+  if ((gps && gps->checked()) || (udp && udp->checked())) {
+    Control* label = p_.form1().find("DDETXT");
+    std::string text = rec::trimBlanks(label ? label->caption() : p_.vars().DDETXT);
+    for (char& ch : text)
+      if (ch == '/') ch = '-';
+    name += " " + text;
+  }
+  return name;
+}
+
+bool RamBuffer::active(bool warningIcon) {
+  if (recording_) return true;
+  if (Dialogs* d = p_.services().dialogs)
+    d->message("Buffer Empty", "", MsgButtons::Ok, warningIcon ? MsgIcon::Warning : MsgIcon::None);
+  return false;
+}
+
+static void reportSaveError(Program& p, const std::string& error) {
+  p.setStatus("Buffer not saved: " + error);
+  if (Dialogs* d = p.services().dialogs) d->message("Buffer not saved: " + error, "", MsgButtons::Ok, MsgIcon::Error);
+}
+
+void RamBuffer::saveAutomatic(float seconds) {
+  if (!active(false)) return;
+  const std::string name = automaticName();
+  // Two saves within one second would share the name.
+  const std::string file = uniqueFilePath(recordingFolder() + name + ".wav");
+  p_.setStatus("Saving Buffer...");
+  const bool ok = seconds > 0 ? SaveBufferSpan(file, seconds) : SaveWholeBuffer(file);
+  if (!ok) {
+    reportSaveError(p_, error_);
+    return;
+  }
+  p_.setStatus("Saved <" + rec::removeExtension(rec::fileNameOf(file)) + ">");
+}
+
+void RamBuffer::SaveBuffer_Click() { saveAutomatic(0); }
+void RamBuffer::BufferSave30_Click() { saveAutomatic(30); }
+void RamBuffer::BufferSave60_Click() { saveAutomatic(60); }
+
+void RamBuffer::saveChosen(float seconds) {
+  Dialogs* d = p_.services().dialogs;
+  if (!d) return;
+  FileDialogOptions o;
+  o.title = seconds > 0 ? "Save Buffer Partial" : "Save Buffer As";
+  o.initialFolder = recordingFolder();
+  o.initialName = automaticName();
+  o.filter = "*.wav";
+  o.defaultExt = "wav";
+  std::string file = d->saveFile(o);
+  if (file.empty()) return;
+  if (!endsWithWav(file)) file += ".wav";
+  p_.setStatus("Saving Buffer...");
+  const bool ok = seconds > 0 ? SaveBufferSpan(file, seconds) : SaveWholeBuffer(file);
+  if (!ok) {
+    reportSaveError(p_, error_);
+    return;
+  }
+  p_.setStatus("Saved <" + rec::removeExtension(rec::fileNameOf(file)) + ">");
+}
+
+void RamBuffer::SaveBufferAs_Click() {
+  if (active(false)) saveChosen(0);
+}
+
+void RamBuffer::SaveBufferPartial_Click() {
+  if (!active(false)) return;
+  Dialogs* d = p_.services().dialogs;
+  if (!d) return;
+  const double seconds = leadingNumber(d->input("How many seconds ", "Save Buffer Partial", ""));
+  if (!(seconds >= 1)) return;
+  saveChosen(static_cast<float>(seconds));
+}
+
+void RamBuffer::saveTemp() {
+  const std::string file = p_.programFile("temp.wav");
+  std::remove(file.c_str());
+  if (!SaveWholeBuffer(file)) {
+    reportSaveError(p_, error_);
+    return;
+  }
+  if (openFile) openFile(file);
+}
+
+void RamBuffer::AnalyzeBuffer_Click() {
+  if (active(true)) saveTemp();
+}
+
+void RamBuffer::PlayBuffer_Click() {
+  if (active(false)) saveTemp();
+}
+
+void installBufferMenu(Program& p, std::shared_ptr<RamBuffer> b) {
+  Form& f = p.form1();
+  auto attach = [&f, &b](const char* name, void (RamBuffer::*handler)()) {
+    if (Control* c = f.find(name)) c->on(Event::Click, [b, handler] { ((*b).*handler)(); });
+  };
+  attach("SaveBuffer", &RamBuffer::SaveBuffer_Click);
+  attach("QuickSaveBuffer", &RamBuffer::QuickSaveBuffer_Click);
+  attach("BufferSave30", &RamBuffer::BufferSave30_Click);
+  attach("BufferSave60", &RamBuffer::BufferSave60_Click);
+  attach("SaveBufferAs", &RamBuffer::SaveBufferAs_Click);
+  attach("SaveBufferPartial", &RamBuffer::SaveBufferPartial_Click);
+  attach("AnalyzeBuffer", &RamBuffer::AnalyzeBuffer_Click);
+  attach("PlayBuffer", &RamBuffer::PlayBuffer_Click);
+}
+
+}  // namespace qv
