@@ -8,6 +8,7 @@
 #include "realtime/devices.h"
 #include "recording/notes_log.h"
 #include "recording/recording_files.h"
+#include "remote/udp_remote.h"
 
 namespace qv {
 
@@ -20,6 +21,7 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   installRecordingFiles(p);
   installNotes(p);
   installSnapshots(p);
+  installRemote(p);
   AttachDeviceHandlers(p);
   s->hooks = installConfig(p);
   p.form1()["SpecialSettings"].on(Event::Click, [&p] { p.options2().setShown(true); });
