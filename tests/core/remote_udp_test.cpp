@@ -123,7 +123,7 @@ TEST(UdpRemote, WithoutThePrefixOnlyTheBoxShowsTheDatagram) {
 TEST(UdpRemote, DisplayTextCannotCarryLineBreaksOrMegabytes) {
   RemoteRig r;
   FakeUdpSocket* s = r.enable();
-  s->inject(std::string("$QVLPRO,x\r\nOPTIONS0.chkUDPSlave = 0\0z", 35));
+  s->inject(std::string("$QVLPRO,x\r\nOPTIONS0.chkUDPSlave = 0\0z", 37));
   const std::string shown = r.o0("txtUDP2").text();
   EXPECT_EQ(shown.find_first_of(std::string("\r\n\0", 3)), std::string::npos);
   EXPECT_EQ(shown, std::string("$QVLPRO,x  OPTIONS0.chkUDPSlave = 0 z"));
@@ -156,6 +156,7 @@ TEST(UdpRemote, StartRunsTheModeAndAStopArrivingDuringTheRunEndsIt) {
 
   // Stop with nothing running: the status line only.
   r.presses.clear();
+  r.statusAtPress.clear();
   r.p().setStatus("");
   s->inject("$QVLPRO,STOP");
   EXPECT_TRUE(r.presses.empty());
@@ -188,6 +189,7 @@ TEST(UdpRemote, RecModeStopsTheRunWaitsHalfASecondServingDatagramsAndDoesNotRest
 
   // Idle: no press, no wait, the mode is chosen.
   r.presses.clear();
+  r.statusAtPress.clear();
   const int64_t t1 = r.clock.tickMs();
   s->inject("$QVLPRO,DISPLAYMODE");
   EXPECT_EQ(r.clock.tickMs(), t1);
