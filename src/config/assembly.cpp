@@ -10,6 +10,7 @@
 #include "recording/notes_log.h"
 #include "recording/recording_files.h"
 #include "recording/recording_loop.h"
+#include "remote/udp_remote.h"
 
 namespace qv {
 
@@ -23,6 +24,7 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   installLiveRecording(p);
   installNotes(p);
   installSnapshots(p);
+  installRemote(p);
   AttachDeviceHandlers(p);
   installModes(p);
   s->hooks = installConfig(p);
