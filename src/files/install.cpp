@@ -18,7 +18,12 @@ void FileSubsystem::OpenFile(const std::string& path) { qv::OpenFile(p_, path, *
 void FileSubsystem::CloseFile_Click() { qv::CloseFile_Click(p_, *hooks_); }
 
 void FileSubsystem::openByDialog(const std::string& extension) {
-  OpenFile(OpenFileDialog(p_, p_.options0()["DefPlayPathField"].text(), extension));
+  // The picture is kept across the dialog only while no loop draws on it.
+  const bool idle = p_.vars().StopFlag;
+  if (idle && hooks_->saveSpecGram) hooks_->saveSpecGram();
+  std::string path = OpenFileDialog(p_, p_.options0()["DefPlayPathField"].text(), extension);
+  if (idle && !path.empty() && hooks_->restoreSpecGram) hooks_->restoreSpecGram();
+  OpenFile(path);
 }
 
 void FileSubsystem::RunFileAnalysis() {

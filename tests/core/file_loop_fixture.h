@@ -66,6 +66,7 @@ struct FileLoopRig : ProgramRig {
   FileLoopRig() {
     startUp(p(), CommandLine{}, *subsystems->hooks, StartupOptions{false});
     p().vars().Task = 4;
+    dialogs.shown.clear();  // start-up messages about the missing devices
     // A loop that forgets to stop must not hang the tests.
     pump.every([this] {
       if (pump.passes > 400) p().requestStop();
