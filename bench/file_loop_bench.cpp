@@ -2,9 +2,12 @@
 // frame of a 48000 Hz recording, read, converted, analysed and drawn.
 #include <benchmark/benchmark.h>
 
+#include <QGuiApplication>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -60,7 +63,18 @@ std::string benchFile() {
   return path;
 }
 
+// Text on the pictures needs fonts, so a headless application must exist.
+void ensureApplication() {
+  static int argc = 1;
+  static char name[] = "qv_bench";
+  static char* argv[] = {name, nullptr};
+  if (QGuiApplication::instance()) return;
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static QGuiApplication app(argc, argv);
+}
+
 void FileAnalysisColumns(benchmark::State& state) {
+  ensureApplication();
   qv::FftwDsp dsp;
   qv::ScriptedDialogs dialogs;
   qv::ScriptedPump pump;

@@ -312,6 +312,21 @@ TEST(FileLoop, RefreshRunsNestedAndBothRunsEndAtOneStop) {
   EXPECT_LT(rig.pump.passes, 10);
 }
 
+TEST(FileLoop, FileInfoGoesToTheTextLinkOncePerFrameAndGoToWaitsForARun) {
+  FileLoopRig rig;
+  std::string path = longFile(rig);
+  std::vector<std::string> sent;
+  rig.files().sendFileInfo = [&](const std::string& t) { sent.push_back(t); };
+  rig.options0("CheckDDEsend").setValue(1);
+  rig.form1("Text3").setText("5");
+  rig.form1("GoToS2").click();  // no run: nothing moves
+  EXPECT_EQ(rig.p().vars().FilePos, 0);
+  rig.pump.at(1, [&] { rig.form1("Command6").click(); });
+  rig.analyse(path, 4);
+  const double frameSeconds = static_cast<double>(rig.width()) * 512 / 48000;
+  EXPECT_EQ(sent, (std::vector<std::string>{path + ", 00:00:00.000", path + ", " + formatDuration(frameSeconds)}));
+}
+
 TEST(FileLoop, EarsFilesAreRefused) {
   FileLoopRig rig;
   std::string path = rig.write("e.001", std::string(512 * 4, '\0'));
