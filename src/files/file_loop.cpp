@@ -98,7 +98,6 @@ void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
   Form& f1 = p.form1();
   if (!eng) return;
 
-  // 1. - 2.
   if (v.FileType == kFileEars) {
     showMessage(p, "For detailed file analysis convert EARS to WAV");
     return;
@@ -107,7 +106,7 @@ void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
   if (v.CurrentFile.empty()) return;
   if (v.FilePos > 0 && v.FilePos == v.LastFilePos) return;
 
-  // 3. The file may have grown or changed since it was opened.
+  // The file may have grown or changed since it was opened.
   FileInfo info = seedInfo(v);
   FileCheck check = GetFileInfo(v.CurrentFile, rawFileSettings(p.forms()), info);
   if (!check.ok) {
@@ -136,7 +135,7 @@ void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
   auto surface = ensureSurface(p, specPic, std::max(g.width, 1), std::max(g.height, v.specVsize + kStripBottom + 1));
   const int width = surface ? surface->width() : std::max(g.width, 1);
 
-  // 4. Settings of the run, as a live run derives them.
+  // Settings of the run, as a live run derives them.
   const RunParams run = eng->beginRun(width);
   SpectrumEngine& spec = eng->spectrum();
   {
@@ -154,7 +153,7 @@ void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
   const int scan = run.ScanStep;
   const int rows = run.DisplayHeight;
 
-  // 5. Test markers.
+  // Test markers, listed on the picture as they are read.
   const std::string markerPath = p.programFile("TEST.mrk");
   MarkerLoad markers;
   if (fileLength(markerPath) >= 0) {
@@ -169,11 +168,11 @@ void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
     if (Control* h = f1.find("HeadLine")) h->setText(strNum(static_cast<double>(markers.markers.size())) + " Markers");
   }
 
-  // 6. Tracker; file analysis keeps no trigger log.
+  // Tracker; file analysis keeps no trigger log.
   FrequencyTracker tracker(p);
   tracker.start(LogRunInfo{LogNamePart(p, ""), v.SampleRate, v.FFTsize, scan});
 
-  // 7. Channel mode of a two-channel file.
+  // Channel mode of a two-channel file.
   v.ChanMode = "M";
   int mode = 0;
   bool wasStereo = false;
@@ -189,7 +188,6 @@ void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
     v.ChanMode = kChanModes[mode];
   }
 
-  // 8. - 10.
   eng->UpdateForm();
   f1["Frame1"].setEnabled(true);
   if (Control* l = f1.find("Label4")) {
@@ -200,7 +198,7 @@ void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
   if (Control* c = p.options2().find("SpecFormCheck"); c && c->checked()) p.forms().specForm().setShown(true);
   v.SpecGramTimer = 0;
 
-  // 12. - 13. EXT samples take 4 bytes each, so a frame does too.
+  // EXT samples take 4 bytes each, so a frame does too.
   const int bytesPerSample = info.FileType == kFileExt ? 4 : 2;
   if (v.FilePos == 0) v.FilePos = info.HeaderSize;
   v.FileStep = std::max<int64_t>(static_cast<int64_t>(width) * scan * bytesPerSample * info.channels,
@@ -220,7 +218,7 @@ void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
   const int stripTop = v.specVsize;
 
   do {
-    // 1. - 3.
+    // Position, elapsed time and daytime of the frame.
     v.FilePos = clampFramePosition(v.FilePos, info.HeaderSize, v.FileSize, v.FileStep);
     v.SpecGramTimer = positionSeconds(info, v.FilePos) * v.TapeSpeed;
     if (v.FilePos != textPos) {
@@ -231,11 +229,10 @@ void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
       if (markers.truncated()) dayText += "  " + markers.notice();
       p.setStatus(dayText);
     }
-    // 4.
     if (ddeBox.checked() && v.FilePos != v.LastFilePos && hooks.sendFileInfo)
       hooks.sendFileInfo(v.CurrentFile + ", " + v.FileTime);
 
-    // 5. A new frame, drawn without yielding.
+    // A new frame, drawn without yielding.
     bool drawn = false;
     if (v.FilePos != v.LastFilePos) {
       drawn = true;
@@ -299,7 +296,7 @@ void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
         }
         if (carry > 0) std::memmove(samples, samples + block, static_cast<size_t>(carry) * sizeof(int16_t));
       }
-      // 7. The file ended inside the frame.
+      // The file ended inside the frame.
       if (surface && v.ColumnX < width) {
         const int from = std::max(v.ColumnX, 0);
         surface->fillBox(from, 0, width - 1, stripTop - 1, kWhite);
@@ -307,7 +304,7 @@ void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
       }
     }
 
-    // 6.
+    // The only place where the loop yields.
     if (EventPump* pump = p.services().pump) {
       if (drawn) pump->processEvents();
       else pump->processEventsFor(kIdleWaitMs);

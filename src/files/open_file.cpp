@@ -155,17 +155,16 @@ void OpenFile(Program& p, const std::string& path, const StartupHooks& hooks) {
     return;
   }
 
-  // 1. The running loop ends and closes its file.
+  // The running loop ends and closes its file.
   if (!v.StopFlag) {
     v.StopFlag = true;
     f1["StartStop"].setCaption("Start");
     f1["PauseButton"].setValue(0);
     WaitSeconds(p, 1);
   }
-  // 3. A recording cut short gets its sizes; the variables are those measured.
+  // A recording cut short gets its sizes; the variables are those measured.
   if (info.FileType == kFileWav && info.headerNeedsRepair) FixWavHeader(path);
 
-  // 2., 5.
   v.FileType = info.FileType;
   v.HeaderSize = info.HeaderSize;
   v.Channels = info.channels;
@@ -177,16 +176,15 @@ void OpenFile(Program& p, const std::string& path, const StartupHooks& hooks) {
   v.FilePos = 0;
   v.LastFilePos = 0;
 
-  // 6. - 7. The file's own rate wins over a linked preset's.
+  // The file's own rate wins over a linked preset's.
   PresetAutoload(p, path, hooks);
   f1["Combo2"].setText(std::to_string(info.SampleRate));
   updateForm(p, hooks);
 
-  // 8.
   if (Control* l = f1.find("Label4"))
     l->setCaption(openFileLabel(path, v.PlayListSize, info.FileSize, info.SampleRate, info.channels));
 
-  // 9. - 11.
+  // "File Analysis" waits for Start; otherwise play and/or analyse as chosen.
   if (v.Task == 4) return;
   applyTask(p, 3, hooks);
   if (o0["ImmediatePlayCheck"].checked()) {
