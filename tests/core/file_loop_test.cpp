@@ -327,6 +327,28 @@ TEST(FileLoop, FileInfoGoesToTheTextLinkOncePerFrameAndGoToWaitsForARun) {
   EXPECT_EQ(sent, (std::vector<std::string>{path + ", 00:00:00.000", path + ", " + formatDuration(frameSeconds)}));
 }
 
+TEST(FileLoop, ZoomBaseRedrawsARunningAnalysisAndWaitsWhenIdle) {
+  FileLoopRig rig;
+  std::string path = longFile(rig);
+  PublicVars& v = rig.p().vars();
+  bool inHandler = false, nestedPass = false;
+  rig.pump.at(1, [&] {
+    inHandler = true;
+    rig.form1("UpDown5").setValue(3);
+    inHandler = false;
+  });
+  rig.pump.at(2, [&] { nestedPass = inHandler && v.LastFilePos == v.HeaderSize; });
+  rig.pump.at(3, [&] { rig.p().requestStop(); });
+  rig.analyse(path, 50);
+  EXPECT_TRUE(nestedPass);
+  EXPECT_TRUE(v.StopFlag);
+  // Idle: no run starts, but the next one redraws.
+  const long passes = rig.pump.passes;
+  rig.form1("UpDown5").setValue(4);
+  EXPECT_EQ(rig.pump.passes, passes);
+  EXPECT_EQ(v.LastFilePos, 0);
+}
+
 TEST(FileLoop, EarsFilesAreRefused) {
   FileLoopRig rig;
   std::string path = rig.write("e.001", std::string(512 * 4, '\0'));
