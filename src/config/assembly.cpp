@@ -5,6 +5,7 @@
 #include "core/designer.h"
 #include "core/program.h"
 #include "export/snapshot.h"
+#include "files/install.h"
 #include "realtime/devices.h"
 #include "realtime/modes.h"
 #include "recording/notes_log.h"
@@ -40,6 +41,7 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
     if (p.services().audioIn) FindInputDevice(p, p.form1()["Combo10"].text());
     if (p.services().audioOut) FindOutputDevice(p, p.options0()["Combo9"].text());
   };
+  s->files = installFiles(p, s->hooks);
   return s;
 }
 

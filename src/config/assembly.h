@@ -9,10 +9,12 @@ namespace qv {
 class Program;
 class AnalysisEngine;
 struct StartupHooks;
+class FileSubsystem;
 
 struct Subsystems {
   std::unique_ptr<AnalysisEngine> analysis;
   std::shared_ptr<StartupHooks> hooks;
+  std::shared_ptr<FileSubsystem> files;
   ~Subsystems();
 };
 

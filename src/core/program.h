@@ -55,6 +55,13 @@ struct PublicVars {
   int64_t HeaderSize = 0;
   int64_t FileSize = 0;
   int fchannels = 1;
+  int PlayListSize = 0;  // 0 or 1: no play list
+
+  // File navigation: byte positions of the current frame, as the file loops count them.
+  int64_t FilePos = 0;
+  int64_t LastFilePos = 0;  // frame drawn last; 0 forces a redraw
+  int64_t FileStep = 0;     // bytes per frame
+  double SpecGramTimer = 0; // elapsed seconds of the run or of the frame start
 
   // GPS text shown on the main window and used in file names.
   std::string DDETXT;

@@ -27,3 +27,34 @@ std::string openFileLabel(const std::string& path, int playListSize, int64_t fil
                           int channels);
 
 }  // namespace qv
+
+namespace qv {
+
+class Program;
+struct StartupHooks;
+
+// Returns once the clock has advanced by `seconds`, serving events all the while.
+void WaitSeconds(Program& p, double seconds);
+
+// Applies a mode: the hook when the modes provide one, else Task and a click
+// on the mode's menu item.
+void applyTask(Program& p, int task, const StartupHooks& hooks);
+
+// Save dialog on `folder`: a drive that cannot be written is offered again,
+// an existing file is replaced only on Yes (No offers the dialog again).
+// "" on cancel or for an empty name or one holding "*".
+std::string SaveFileDialog(Program& p, const std::string& folder, const std::string& extension,
+                           const std::string& name, const StartupHooks& hooks);
+// The folder of the name chosen in a "Set Path" dialog, or `folder` on cancel.
+std::string SetPathDialog(Program& p, const std::string& folder, const StartupHooks& hooks);
+
+// Makes `path` the current file: stops a running loop, repairs an unfinished
+// WAV header, loads a linked preset, shows the file in the status label and,
+// unless "File Analysis" is the mode, switches to "File Analysis + Play" and
+// plays ("Play on Open") and/or analyses ("Analysis") it. A file that cannot
+// be used gets a message and changes nothing.
+void OpenFile(Program& p, const std::string& path, const StartupHooks& hooks);
+// "Close all".
+void CloseFile_Click(Program& p, const StartupHooks& hooks);
+
+}  // namespace qv

@@ -147,8 +147,10 @@ bool FrequencyTracker::TrackColumn(const ColumnView& c, Surface* target) {
     ++trackCount_;
     if (log_.active()) {
       char day[16], rel[16];
-      int dn = formatTimeOfDay(p_, day);
-      int rn = formatDurationText(static_cast<double>(c.ColumnCount) * c.ColumnTimeMs / 1000.0, rel);
+      int dn = c.dayText ? std::snprintf(day, sizeof day, "%s", c.dayText) : formatTimeOfDay(p_, day);
+      double relative = c.relativeSeconds >= 0 ? c.relativeSeconds
+                                                : static_cast<double>(c.ColumnCount) * c.ColumnTimeMs / 1000.0;
+      int rn = formatDurationText(relative, rel);
       line_.clear().text({day, static_cast<size_t>(dn)}).zone().text({rel, static_cast<size_t>(rn)}).zone();
       line_.integer(c.ColumnCount).zone().integer(c.ColumnCount - lastTracked_ - 1).zone().integer(trackCount_);
       line_.zone().real(frequency).zone().real(level).end();

@@ -54,6 +54,9 @@ struct ColumnView {
   int ZoomBase = 0;
   float ColumnTimeMs = 0;
   int Darkness = 0;
+  // File analysis logs "----" for the time of day and the time in the file.
+  const char* dayText = nullptr;
+  double relativeSeconds = -1;
 };
 
 class FrequencyTracker {

@@ -1,0 +1,118 @@
+// Spectrogram columns per second through the file analysis loop: frame after
+// frame of a 48000 Hz recording, read, converted, analysed and drawn.
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "analysis/engine.h"
+#include "config/assembly.h"
+#include "core/program.h"
+#include "files/file_loop.h"
+#include "files/install.h"
+#include "platform/doubles/fake_clock.h"
+#include "platform/doubles/scripted_dialogs.h"
+#include "platform/doubles/scripted_pump.h"
+#include "platform/fftw/fftw_dsp.h"
+#include "platform/qt/qimage_surface.h"
+
+namespace {
+
+// A representative slice of a long recording: ten minutes at 48000 Hz mono,
+// written once per process into the temp folder.
+std::string benchFile() {
+  static std::string path;
+  if (!path.empty()) return path;
+  path = "/tmp/qv_file_loop_bench_48k.wav";
+  const uint32_t frames = 48000u * 600u;
+  const uint32_t data = frames * 2 + 4;
+  std::ofstream f(path, std::ios::binary);
+  auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
+  auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
+  f.write("RIFF", 4);
+  u32(36 + data);
+  f.write("WAVEfmt ", 8);
+  u32(16);
+  u16(1);
+  u16(1);
+  u32(48000);
+  u32(96000);
+  u16(2);
+  u16(16);
+  f.write("data", 4);
+  u32(data);
+  u32(0);
+  std::vector<int16_t> chunk(48000);
+  uint32_t x = 1;
+  for (uint32_t s = 0; s < 600; ++s) {
+    for (size_t i = 0; i < chunk.size(); ++i) {
+      x = x * 1103515245u + 12345u;
+      double t = static_cast<double>(s * 48000u + i);
+      chunk[i] = static_cast<int16_t>(std::lround(9000 * std::sin(0.07 * t + 0.00001 * t * t / 48000) +
+                                                  static_cast<double>((x >> 16) % 400) - 200));
+    }
+    f.write(reinterpret_cast<const char*>(chunk.data()), static_cast<std::streamsize>(chunk.size() * 2));
+  }
+  return path;
+}
+
+// Text on the pictures needs fonts, so a headless application must exist.
+void ensureApplication() {
+  static int argc = 1;
+  static char name[] = "qv_bench";
+  static char* argv[] = {name, nullptr};
+  if (QGuiApplication::instance()) return;
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static QGuiApplication app(argc, argv);
+}
+
+void FileAnalysisColumns(benchmark::State& state) {
+  ensureApplication();
+  qv::FftwDsp dsp;
+  qv::ScriptedDialogs dialogs;
+  qv::ScriptedPump pump;
+  qv::FakeClock clock;
+  qv::QImageSurfaceFactory surfaces;
+  qv::Services s;
+  s.dsp = &dsp;
+  s.dialogs = &dialogs;
+  s.pump = &pump;
+  s.clock = &clock;
+  s.surfaces = &surfaces;
+  qv::Program program(s, "/tmp/qv_file_loop_bench_prog/");
+  auto subsystems = qv::assembleProgram(program);
+  program.vars().Task = 4;
+  program.form1()["Combo6"].setText(std::to_string(state.range(0)));
+  subsystems->files->OpenFile(benchFile());
+  qv::PublicVars& v = program.vars();
+
+  int64_t columns = 0;
+  int width = 0;
+  // Every pass steps one frame on, back to the start at the end of the file.
+  pump.every([&] {
+    if (auto surf = program.form1()["SpecGram"].surface()) width = surf->width();
+    columns += std::max(0, std::min(v.ColumnX, width));
+    if (v.FilePos + v.FileStep >= v.FileSize) v.FilePos = v.HeaderSize;
+    else v.FilePos += v.FileStep;
+  });
+  for (auto _ : state) {
+    state.PauseTiming();
+    const long stopAt = pump.passes + 20;
+    pump.at(stopAt, [&] { program.requestStop(); });
+    v.FilePos = 0;
+    state.ResumeTiming();
+    subsystems->files->RunFileAnalysis();
+  }
+  state.counters["columns/s"] = benchmark::Counter(static_cast<double>(columns), benchmark::Counter::kIsRate);
+  state.counters["width"] = width;
+}
+BENCHMARK(FileAnalysisColumns)->Arg(512)->Arg(128)->Unit(benchmark::kMillisecond);
+
+}  // namespace
