@@ -5,6 +5,8 @@
 #include "core/designer.h"
 #include "core/program.h"
 #include "export/snapshot.h"
+#include "files/playback.h"
+#include "files/playlist.h"
 #include "realtime/devices.h"
 #include "recording/notes_log.h"
 #include "recording/recording_files.h"
@@ -20,6 +22,8 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   installRecordingFiles(p);
   installNotes(p);
   installSnapshots(p);
+  installPlayback(p);
+  installPlayList(p);
   AttachDeviceHandlers(p);
   s->hooks = installConfig(p);
   p.form1()["SpecialSettings"].on(Event::Click, [&p] { p.options2().setShown(true); });

@@ -55,6 +55,10 @@ struct PublicVars {
   int64_t HeaderSize = 0;
   int64_t FileSize = 0;
   int fchannels = 1;
+  // Play list: entries 1..PlayListSize in playing order (entry 0: the folder
+  // when it came from the dialog); 0 or 1 means no play list.
+  std::vector<std::string> PlayList;
+  int PlayListSize = 0;
 
   // GPS text shown on the main window and used in file names.
   std::string DDETXT;
