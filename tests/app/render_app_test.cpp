@@ -12,15 +12,15 @@
 namespace qv {
 namespace {
 
-struct Run {
+struct RunResult {
   int exitCode = -1;
   QString out, err;
 };
 
-Run render(const QStringList& args) {
+RunResult render(const QStringList& args) {
   QProcess p;
   p.start(QUORVEL_EXE, QStringList{"render"} + args);
-  Run r;
+  RunResult r;
   if (!p.waitForFinished(60000)) {
     p.kill();
     p.waitForFinished();
@@ -64,7 +64,7 @@ TEST(RenderCommand, TwoFilesBecomeTwoImages) {
   test::TempDir d;
   writeToneWav(d.file("a.wav"), 8000, 2, 1000);
   writeToneWav(d.file("b.wav"), 16000, 1, 3000);
-  Run r = render({QString::fromStdString(d.file("a.wav")), QString::fromStdString(d.file("b.wav")), "-o",
+  RunResult r = render({QString::fromStdString(d.file("a.wav")), QString::fromStdString(d.file("b.wav")), "-o",
                   QString::fromStdString(d.file("out")), "--set", "FORM1.Combo3=1024", "--jobs", "2"});
   ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
   for (const char* name : {"out/a.png", "out/b.png"}) {
@@ -81,7 +81,7 @@ TEST(RenderCommand, TwoFilesBecomeTwoImages) {
 TEST(RenderCommand, AMissingFileFailsTheRunButNotTheOthers) {
   test::TempDir d;
   writeToneWav(d.file("a.wav"), 8000, 1, 1000);
-  Run r = render({QString::fromStdString(d.file("gone.wav")), QString::fromStdString(d.file("a.wav")), "-o",
+  RunResult r = render({QString::fromStdString(d.file("gone.wav")), QString::fromStdString(d.file("a.wav")), "-o",
                   QString::fromStdString(d.file("out"))});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(r.err.contains("gone.wav")) << r.err.toStdString();
@@ -92,13 +92,13 @@ TEST(RenderCommand, UsageErrorsAndSettingsFiles) {
   test::TempDir d;
   EXPECT_EQ(render({}).exitCode, 2);
   EXPECT_EQ(render({"--jobs", "0", "x.wav"}).exitCode, 2);
-  Run bad = render({"x.wav", "--set", "FORM1.NoSuchBox=1"});
+  RunResult bad = render({"x.wav", "--set", "FORM1.NoSuchBox=1"});
   EXPECT_EQ(bad.exitCode, 2);
   EXPECT_TRUE(bad.err.contains("NoSuchBox"));
-  Run missing = render({"x.wav", "--settings", QString::fromStdString(d.file("none.ini"))});
+  RunResult missing = render({"x.wav", "--settings", QString::fromStdString(d.file("none.ini"))});
   EXPECT_EQ(missing.exitCode, 2);
   EXPECT_TRUE(missing.err.contains("none.ini"));
-  Run help = render({"--help"});
+  RunResult help = render({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_TRUE(help.out.contains("--frames"));
 }
@@ -106,7 +106,7 @@ TEST(RenderCommand, UsageErrorsAndSettingsFiles) {
 TEST(RenderCommand, FramesWriteNumberedImages) {
   test::TempDir d;
   writeToneWav(d.file("a.wav"), 8000, 4, 1000);  // 125 columns of 256 samples
-  Run r = render({QString::fromStdString(d.file("a.wav")), "--frames", "-o", QString::fromStdString(d.file("f")),
+  RunResult r = render({QString::fromStdString(d.file("a.wav")), "--frames", "-o", QString::fromStdString(d.file("f")),
                   "--set", "FORM1.Combo6=256", "--set", "FORM1.Combo3=1024"});
   ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
   EXPECT_TRUE(std::filesystem::exists(d.file("f/a_0001.png")));
