@@ -291,7 +291,7 @@ RenderResult renderFile(const std::string& input, const std::string& outBase, co
     drawAxes(*canvas.surface, canvas.layout);
     std::string path = outBase;
     if (o.frames) {
-      char number[16];
+      char number[32];
       std::snprintf(number, sizeof number, "_%04d.png", ++frameNumber);
       path += number;
     }
