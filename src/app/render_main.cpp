@@ -33,6 +33,23 @@ const char* kUsage =
     "  --jobs N         files rendered at once (default: every core)\n"
     "  --width N        columns of a whole-file image (default: one per scan step, at most 30000)\n";
 
+// Rendered spectrograms are large and few-coloured: the fastest compression
+// level keeps writing them from costing more than computing them.
+class FastPngSurface : public QImageSurface {
+ public:
+  using QImageSurface::QImageSurface;
+  bool save(const std::string& path) const override {
+    const QString name = QString::fromStdString(path);
+    if (!name.endsWith(".png", Qt::CaseInsensitive)) return QImageSurface::save(path);
+    return image().convertToFormat(QImage::Format_RGB888).save(name, "PNG", 80);
+  }
+};
+
+class FastPngFactory : public SurfaceFactory {
+ public:
+  std::shared_ptr<Surface> create(int w, int h) override { return std::make_shared<FastPngSurface>(w, h); }
+};
+
 struct RenderArgs {
   std::vector<std::string> inputs;
   std::vector<std::pair<std::string, std::string>> sets;
@@ -115,7 +132,7 @@ int runRender(int argc, char** argv) {
   QGuiApplication app(argc, argv);
 
   FftwDsp dsp;
-  QImageSurfaceFactory surfaces;
+  FastPngFactory surfaces;
   HeadlessDialogs dialogs;
   Services svc;
   svc.dsp = &dsp;
