@@ -1,4 +1,5 @@
 #include "app/host.h"
+#include "app/render_main.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -47,6 +48,7 @@ const char* kModeMenuItems[] = {"RealTimeAnalysis", "RealTimeRecording", "FileAn
 }  // namespace
 
 int runQuorvel(int argc, char** argv) {
+  if (argc >= 2 && std::string(argv[1]) == "render") return runRender(argc, argv);
   std::vector<std::string> args(argv + 1, argv + argc);
   ParseResult pr = parseCommandLine(args);
   if (!pr.error.empty()) {

@@ -6,6 +6,8 @@
 #include "core/program.h"
 #include "export/snapshot.h"
 #include "files/install.h"
+#include "files/playback.h"
+#include "files/playlist.h"
 #include "realtime/devices.h"
 #include "realtime/modes.h"
 #include "recording/notes_log.h"
@@ -26,6 +28,8 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   installNotes(p);
   installSnapshots(p);
   installRemote(p);
+  installPlayback(p);
+  installPlayList(p);
   AttachDeviceHandlers(p);
   installModes(p);
   s->hooks = installConfig(p);
@@ -42,6 +46,17 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
     if (p.services().audioOut) FindOutputDevice(p, p.options0()["Combo9"].text());
   };
   s->files = installFiles(p, s->hooks);
+
+  // The modes start the file loops and the file dialogs through the files subsystem.
+  FileSubsystem* files = s->files.get();
+  if (Modes* m = findModes(p)) {
+    m->runFileAnalysis = [files] { files->RunFileAnalysis(); };
+    m->runPlayback = [&p] { RunFilePlay(p); };
+    m->openFileDialog = [files] { files->OpenFilewav_Click(); };
+    m->closeFile = [files] { files->CloseFile_Click(); };
+  }
+  files->playbackReposition = [&p] { repositionPlayback(p, p.vars().FilePos); };
+  setPlayListOpener(p, [files](const std::string& path) { files->OpenFile(path); });
   return s;
 }
 

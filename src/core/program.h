@@ -55,7 +55,10 @@ struct PublicVars {
   int64_t HeaderSize = 0;
   int64_t FileSize = 0;
   int fchannels = 1;
-  int PlayListSize = 0;  // 0 or 1: no play list
+  // Play list: entries 1..PlayListSize in playing order (entry 0: the folder
+  // when it came from the dialog); 0 or 1 means no play list.
+  std::vector<std::string> PlayList;
+  int PlayListSize = 0;
 
   // File navigation: byte positions of the current frame, as the file loops count them.
   int64_t FilePos = 0;

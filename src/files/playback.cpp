@@ -1,0 +1,486 @@
+#include "files/playback.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <thread>
+#include <vector>
+
+#include "analysis/engine.h"
+#include "analysis/text_format.h"
+#include "core/program.h"
+#include "files/file_info.h"
+#include "files/sample_reader.h"
+#include "platform/audio.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "realtime/devices.h"
+#include "realtime/palette.h"
+
+namespace qv {
+
+namespace {
+
+// Rows of the waveform strip under the spectrogram.
+constexpr int kStripRows = 97;
+
+struct Session {
+  FileInfo info;       // format of the first file: every play-list entry is read with it
+  SampleReader reader;
+  int64_t frame = 0;   // next frame to read
+  std::shared_ptr<Surface> pic;
+  int width = 1;
+  bool stereo = false;
+  int carrySamples = 0;  // interleaved samples kept in front of the block
+};
+
+std::map<const Program*, Session*>& sessions() {
+  static std::map<const Program*, Session*> m;
+  return m;
+}
+
+struct SessionGuard {
+  const Program* p;
+  SessionGuard(const Program* prog, Session* s) : p(prog) { sessions()[prog] = s; }
+  ~SessionGuard() { sessions().erase(p); }
+};
+
+Session* sessionOf(const Program& p) {
+  auto it = sessions().find(&p);
+  return it == sessions().end() ? nullptr : it->second;
+}
+
+void setCaption(Program& p, const char* name, const std::string& text) {
+  if (Control* c = p.form1().find(name)) c->setCaption(text);
+}
+
+// The channel-mode button chosen for a two-channel file: 1 L, 2 R, 3 L+R, 4 L-R.
+int monoModeOf(Program& p) {
+  for (int i = 1; i <= 4; ++i)
+    if (Control* c = p.options0().find("OptionCS" + std::to_string(i)); c && c->checked()) return i;
+  return 1;
+}
+
+const char* kModeLetters[] = {"M", "L", "R", "L+R", "L-R"};
+
+void reduceToMono(const int16_t* in, int16_t* out, int frames, int mode) {
+  for (int i = 0; i < frames; ++i) {
+    const int l = in[2 * i], r = in[2 * i + 1];
+    switch (mode) {
+      case 2: out[i] = static_cast<int16_t>(r); break;
+      case 3: out[i] = static_cast<int16_t>(std::nearbyint(l / 2.0 + r / 2.0)); break;
+      case 4: out[i] = static_cast<int16_t>(static_cast<uint16_t>(l - r)); break;  // wraps as 16-bit
+      default: out[i] = static_cast<int16_t>(l); break;
+    }
+  }
+}
+
+int16_t saturate(long long v) { return static_cast<int16_t>(std::clamp<long long>(v, -32768, 32767)); }
+
+// Frames of a play-list entry read with the first file's format: from the
+// first sample to the end of this file.
+int64_t framesWithFormat(const FileInfo& first, const std::string& path, int64_t& sampleEnd) {
+  std::error_code ec;
+  auto len = static_cast<int64_t>(std::filesystem::file_size(path, ec));
+  if (ec) return -1;
+  sampleEnd = len;
+  if (first.coding == SampleCoding::Int16BE) return (len / 512) * 250 + std::max<int64_t>(0, len % 512 - 12) / 2;
+  const int64_t frameBytes = static_cast<int64_t>(bytesPerSample(first.coding)) * std::max(1, first.channels);
+  return std::max<int64_t>(0, (len - first.firstSample) / frameBytes);
+}
+
+double nowSeconds(Program& p) {
+  if (Clock* c = p.services().clock) return c->secondsSinceMidnight();
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void clearPicture(Program& p, Session& s) {
+  if (!s.pic) return;
+  const int h = p.vars().specVsize;
+  s.pic->fillBox(0, 0, s.width - 1, h - 1, rgb(255, 255, 255));
+  s.pic->fillBox(0, h, s.width - 1, h + 15, kInactiveBorder);
+}
+
+void drawStrip(Program& p, Surface& pic, int x, const ColumnResult& r) {
+  const int top = p.vars().specVsize;
+  pic.line(x, top, x, top + 16, kInactiveBorder);
+  pic.line(x, top + 16, x, top + 96, rgb(255, 255, 255));
+  pic.line(x, top + 16 + r.barMax, x, top + 16 + r.barMin, r.waveColour ? rgb(255, 0, 0) : rgb(0, 0, 0));
+}
+
+}  // namespace
+
+double parseDurationText(const std::string& text) {
+  std::vector<std::string> parts;
+  size_t from = 0;
+  for (;;) {
+    size_t c = text.find(':', from);
+    parts.push_back(text.substr(from, c == std::string::npos ? std::string::npos : c - from));
+    if (c == std::string::npos) break;
+    from = c + 1;
+  }
+  if (parts.size() >= 3)
+    return leadingNumber(parts[0]) * 3600 + leadingNumber(parts[1]) * 60 + leadingNumber(parts[2]);
+  if (parts.size() == 2) return leadingNumber(parts[0]) * 60 + leadingNumber(parts[1]);
+  return leadingNumber(parts[0]);
+}
+
+std::string daytimeOf(const std::string& path, const std::string& timeTag, double seconds) {
+  if (timeTag.empty()) return {};
+  const std::string name = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
+  size_t at = name.find(timeTag);
+  if (at == std::string::npos || at + 9 + 6 > name.size()) return {};
+  const std::string t = name.substr(at + 9, 6);
+  const std::string hms = t.substr(0, 2) + ":" + t.substr(2, 2) + ":" + t.substr(4, 2);
+  return formatDuration(parseDurationText(hms) + seconds);
+}
+
+bool playbackRunning(const Program& p) { return sessionOf(p) != nullptr; }
+
+bool repositionPlayback(Program& p, int64_t filePos) {
+  Session* s = sessionOf(p);
+  if (!s || p.vars().StopFlag) return false;
+  if (filePos >= s->info.FileSize) return false;
+  s->frame = std::clamp<int64_t>(s->reader.frameAt(filePos), 0, s->reader.frames());
+  SpectrumEngine& e = p.analysis()->spectrum();
+  std::fill(e.samples(), e.samples() + s->carrySamples + 1, int16_t{0});
+  clearPicture(p, *s);
+  p.vars().ColumnX = 0;
+  return true;
+}
+
+void GoToS_Click(Program& p) {
+  PublicVars& v = p.vars();
+  if (v.Task != 3 || v.StopFlag || !playbackRunning(p)) return;
+  if (Control* c = p.form1().find("PauseButton")) c->setValue(0);
+  const double t = static_cast<double>(roundEven(parseDurationText(p.form1()["Text4"].text())));
+  const int b = v.FileType == kFileExt ? 4 : 2;
+  const auto pos = static_cast<int64_t>(t * v.SampleRate * b * v.Channels) + v.HeaderSize;
+  if (!repositionPlayback(p, pos)) {
+    if (Dialogs* d = p.services().dialogs) d->message("End of File");
+  }
+}
+
+void RunFilePlay(Program& p) {
+  PublicVars& v = p.vars();
+  Form& f = p.form1();
+  Form& o = p.options0();
+  if (v.CurrentFile.empty() || !p.analysis()) return;
+  AnalysisEngine& engine = *p.analysis();
+  f["StartStop"].setCaption("Stop");
+
+  auto finish = [&] {
+    v.StopFlag = true;
+    f["StartStop"].setCaption("Start");
+    if (Control* c = f.find("PauseButton")) c->setValue(0);
+    if (Control* c = f.find("Frame1")) c->setEnabled(true);
+  };
+
+  Session s;
+  FileCheck check = GetFileInfo(v.CurrentFile, rawFileSettings(p.forms()), s.info);
+  if (!check.ok) {
+    if (Dialogs* d = p.services().dialogs) d->message(check.message);
+    finish();
+    return;
+  }
+  const FileInfo& info = s.info;
+  v.FileType = info.FileType;
+  v.HeaderSize = info.HeaderSize;
+  v.Channels = std::clamp(info.channels, 1, 2);
+  v.SampleRate = info.SampleRate;
+  v.FileSize = info.FileSize;
+  const int fileChannels = std::max(1, info.channels);
+  s.stereo = fileChannels == 2 && o["OptionCS0"].checked();
+
+  // The settings are read from the boxes: show the file's rate and channels there.
+  if (Control* c = o.find("NchanCombo"); c && !c->items().empty())
+    c->setListIndex(std::min<int>(v.Channels, static_cast<int>(c->items().size())) - 1);
+  f["Combo2"].setText(std::to_string(info.SampleRate));
+  PublicSettings(p);
+  v.Channels = std::clamp(info.channels, 1, 2);
+  v.SampleRate = info.SampleRate;
+  {
+    // Larger blocks at high rates, so one block's analysis fits in the other's play time.
+    int block = f["Combo1"].intNumber();
+    int floor = 0;
+    if (info.SampleRate > 21000) floor = v.Channels * 4096;
+    if (s.stereo && info.SampleRate > 48000) floor = v.Channels * 8192;
+    if (block < floor) f["Combo1"].setText(std::to_string(floor));
+  }
+
+  Control& specGram = f["SpecGram"];
+  s.width = std::max(1, specGram.geometry().width);
+  RunParams run = engine.beginRun(s.width);
+  v.Channels = std::clamp(info.channels, 1, 2);
+  v.SampleRate = info.SampleRate;
+  const int block = std::clamp(run.BlockSize, 1, kMaxBlockSize);
+  const int carry = run.carry;
+  const int scan = run.ScanStep;
+  const int height = run.DisplayHeight;
+  SpectrumEngine& spec = engine.spectrum();
+  if (s.stereo) {
+    ColumnSetup cs = spec.setup();
+    cs.stride = 2;
+    spec.beginRun(cs);
+    spec.plotSpec = nullptr;  // no spectrum window for two channels
+  }
+  v.ChanMode = s.stereo ? "S" : (fileChannels == 2 ? kModeLetters[monoModeOf(p)] : "M");
+  const int mode = fileChannels == 2 && !s.stereo ? monoModeOf(p) : 0;
+  const int outChannels = s.stereo ? 2 : 1;
+  s.carrySamples = carry * outChannels;
+
+  s.pic = ensureSurface(p, specGram, s.width, v.specVsize + kStripRows);
+  if (s.pic) clearPicture(p, s);
+  if (s.stereo && s.pic) {
+    s.pic->text(0, 0, "L", rgb(0, 0, 0));
+    s.pic->text(0, v.specVsize / 2, "R", rgb(0, 0, 0));
+  }
+
+  {
+    std::string name = v.CurrentFile.size() >= 97
+                           ? "../" + v.CurrentFile.substr(v.CurrentFile.find_last_of('/') + 1)
+                           : v.CurrentFile;
+    const double total = static_cast<double>(info.FileSize) / (static_cast<double>(info.SampleRate) * 2 * fileChannels);
+    setCaption(p, "Label4",
+               name + strNum(static_cast<double>(roundEven(static_cast<double>(info.FileSize) / 1024))) + "kb" +
+                   strNum(info.SampleRate) + "s/sec " + strNum(fileChannels) + "ch (" + v.ChanMode + ") Tot " +
+                   formatDuration(total) + strNum(16) + "bit");
+  }
+
+  // Output device and format.
+  AudioOutput* out = p.services().audioOut;
+  if (!out) {
+    ReportWaveOpenError(p, kWaveBadDevice);
+    engine.endRun();
+    v.StopFlag = true;
+    return;
+  }
+  int device = FindOutputDevice(p, o["Combo9"].text());
+  double speed = o.find("cmbSpeedUp") ? o["cmbSpeedUp"].number() : 1.0;
+  if (!(speed > 0)) speed = 1.0;
+  WaveFormat fmt;
+  fmt.sampleRate = static_cast<int>(roundEven(info.SampleRate * speed));
+  fmt.channels = outChannels;
+  fmt.bitsPerSample = 16;
+  if (int err = out->queryFormat(device, fmt); err != kWaveOk) {
+    ReportWaveOpenError(p, err);
+    engine.endRun();
+    v.StopFlag = true;
+    return;
+  }
+
+  std::array<WaveBuffer, 2> bufs;
+  for (auto& b : bufs) b.data.assign(static_cast<size_t>(block) * outChannels, 0);
+  if (int err = out->open(device, fmt); err != kWaveOk) {
+    ReportWaveOpenError(p, err);
+    engine.endRun();
+    v.StopFlag = true;
+    return;
+  }
+  v.ColumnX = static_cast<int>(roundEven(-static_cast<double>(v.FFTsize - scan) / scan));
+  v.ColumnCount = 0;
+  int16_t* samples = spec.samples();
+  std::fill(samples, samples + 32768, int16_t{0});
+
+  if (speed != 1.0) p.setStatus(p.status() + " Play Speed" + strNum(speed) + "x  ");
+  else p.setStatus(p.status() + " Play ");
+
+  if (!s.reader.open(v.CurrentFile, info)) {
+    if (Dialogs* d = p.services().dialogs) d->message("Cannot read " + v.CurrentFile);
+    out->reset();
+    out->close();
+    engine.endRun();
+    finish();
+    return;
+  }
+  SessionGuard guard(&p, &s);
+
+  // Prime the ring with silence; the device starts with the first write.
+  for (auto& b : bufs) out->write(b);
+
+  std::vector<int16_t> readBuf(static_cast<size_t>(block) * fileChannels);
+  std::vector<int16_t> playBuf(static_cast<size_t>(block) * outChannels);
+  std::vector<float> half(static_cast<size_t>(std::max(1, height)));
+  const int halfRows = static_cast<int>(roundEven(height / 2.0));
+  bool busy[2] = {false, false};
+  int maxBusy = 0;
+  int cursor = 0;
+  double passStart = nowSeconds(p);
+  bool fileEnded = false;
+  v.StopFlag = false;
+
+  auto readBlock = [&]() {
+    size_t got = s.reader.readFrames(s.frame, readBuf.data(), static_cast<size_t>(block));
+    s.frame += static_cast<int64_t>(got);
+    std::fill(readBuf.begin() + static_cast<long>(got * fileChannels), readBuf.end(), int16_t{0});
+    if (fileChannels == 2 && !s.stereo) reduceToMono(readBuf.data(), playBuf.data(), block, mode);
+    else if (fileChannels == 1 || s.stereo) std::copy(readBuf.begin(), readBuf.begin() + static_cast<long>(playBuf.size()), playBuf.begin());
+  };
+
+  // Opens the next play-list entry with the first file's format; false when none is left.
+  auto advance = [&]() {
+    if (v.PlayListSize <= 1) return false;
+    if (cursor == 0) cursor = 1;
+    while (v.PlayListSize > cursor && cursor + 1 < static_cast<int>(v.PlayList.size())) {
+      ++cursor;
+      const std::string next = v.PlayList[static_cast<size_t>(cursor)];
+      FileInfo ni = info;
+      int64_t end = 0;
+      ni.frames = framesWithFormat(info, next, end);
+      ni.sampleEnd = end;
+      if (ni.frames < 0 || !s.reader.open(next, ni)) {
+        p.setStatus(p.status() + " Cannot read " + next);
+        continue;
+      }
+      v.CurrentFile = next;
+      s.frame = 0;
+      setCaption(p, "Label4", next);
+      return true;
+    }
+    return false;
+  };
+
+  auto analyse = [&]() {
+    Surface* pic = s.pic.get();
+    ConditionSetup cond = engine.conditionSetup(false);
+    cond.digitalGain = 1;  // the gain is already in the block
+    if (!s.stereo) {
+      std::copy(playBuf.begin(), playBuf.end(), samples + carry);
+      spec.ConditionBlock(carry, block, cond);
+      for (int k = 0; k < run.columnsPerBlock; ++k) {
+        const ColumnResult& r = spec.ComputeSpectrumColumn(k * scan, v);
+        if (pic && v.ColumnX >= 0 && v.ColumnX < s.width) {
+          if (r.hasSpectrum) paintColumn(engine.palette(), spec.column(), std::min(height, v.specVsize), *pic, v.ColumnX);
+          drawStrip(p, *pic, v.ColumnX, r);
+        }
+        ++v.ColumnCount;
+        v.ColumnX = v.ColumnX + 1 >= s.width ? 0 : v.ColumnX + 1;
+      }
+      if (carry > 0) std::memmove(samples, samples + block, static_cast<size_t>(carry) * sizeof(int16_t));
+      return;
+    }
+    std::copy(playBuf.begin(), playBuf.end(), samples + s.carrySamples);
+    spec.ConditionBlock(s.carrySamples, 2 * block, cond);
+    const bool rb = f.find("Check3") && f["Check3"].checked();
+    const ColourPalette& pal = engine.palette();
+    for (int k = 0; k < run.columnsPerBlock; ++k) {
+      float left[kColumnCapacity / 2];
+      const bool draw = pic && v.ColumnX >= 0 && v.ColumnX < s.width;
+      ColumnResult lr{};
+      for (int ch = 0; ch < 2; ++ch) {
+        const ColumnResult& r = spec.ComputeSpectrumColumn(2 * k * scan + ch, v);
+        if (ch == 0) lr = r;
+        if (!draw || !r.hasSpectrum) continue;
+        const float* col = spec.column();
+        for (int j = 0; j < halfRows; ++j) {
+          const int a = std::min(2 * j, height - 1), b = std::min(2 * j + 1, height - 1);
+          half[static_cast<size_t>(j)] = (col[a] + col[b]) / 2;
+        }
+        const int top = ch == 0 ? 0 : halfRows;
+        for (int j = 0; j < halfRows; ++j) {
+          const int y = top + halfRows - 1 - j;
+          if (ch == 0) {
+            left[j] = half[static_cast<size_t>(j)];
+            pic->setPixel(v.ColumnX, y, pal.lookup(left[j]));
+          } else if (rb) {
+            const double L = std::max(0.0, left[j] - 24.0), R = std::max(0.0, half[static_cast<size_t>(j)] - 24.0);
+            auto c255 = [](double x) { return static_cast<int>(std::min<long long>(roundEven(x), 255)); };
+            pic->setPixel(v.ColumnX, y, rgb(c255(R * 4), c255(R + L), c255(L * 4)));
+          } else {
+            pic->setPixel(v.ColumnX, y, pal.lookup(half[static_cast<size_t>(j)]));
+          }
+        }
+      }
+      if (draw) drawStrip(p, *pic, v.ColumnX, lr);
+      ++v.ColumnCount;
+      v.ColumnX = v.ColumnX + 1 >= s.width ? 0 : v.ColumnX + 1;
+    }
+    if (s.carrySamples > 0)
+      std::memmove(samples, samples + 2 * block, static_cast<size_t>(s.carrySamples) * sizeof(int16_t));
+  };
+
+  while (!fileEnded) {
+    bool anyDone = false;
+    for (int i = 0; i < 2 && !fileEnded; ++i) {
+      WaveBuffer& b = bufs[static_cast<size_t>(i)];
+      if (b.done.load(std::memory_order_acquire)) {
+        anyDone = true;
+        busy[i] = false;
+        if (s.frame >= s.reader.frames() && !advance()) {
+          fileEnded = true;
+          break;
+        }
+        readBlock();
+        v.DigitalGain = f.find("Text2") ? static_cast<int>(roundEven(f["Text2"].number())) : 1;
+        if (v.DigitalGain > 1)
+          for (auto& x : playBuf) x = saturate(static_cast<long long>(x) * v.DigitalGain);
+        std::copy(playBuf.begin(), playBuf.end(), b.data.begin());
+        out->write(b);
+
+        const double now = nowSeconds(p);
+        const std::string ms = strNum(roundEven((now - passStart) * 1000));
+        setCaption(p, "Label6", ms);
+        setCaption(p, "Label27", ms);
+        const double seconds = static_cast<double>(s.frame) / std::max(1, info.SampleRate) * v.TapeSpeed;
+        v.FileTime = formatDuration(seconds);
+        setCaption(p, "Label3", v.FileTime);
+        if (Control* tag = o.find("TimeTag")) {
+          std::string d = daytimeOf(v.CurrentFile, tag->text(), seconds);
+          if (!d.empty()) setCaption(p, "Label5", "Daytime: " + d);
+        }
+        analyse();
+      } else {
+        busy[i] = true;
+      }
+      const int nBusy = int(busy[0]) + int(busy[1]);
+      maxBusy = std::max(maxBusy, nBusy);
+      setCaption(p, "Label20", std::to_string(nBusy));
+      setCaption(p, "Label21", std::to_string(maxBusy));
+      if (nBusy == 0) p.appendStatus("E");
+    }
+    if (fileEnded) break;
+    passStart = nowSeconds(p);
+    p.pumpEvents();
+    if (f.find("PauseButton") && f["PauseButton"].checked()) {
+      p.appendStatus("P");
+      while (f["PauseButton"].checked() && !v.StopFlag) {
+        p.pumpEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    }
+    if (v.StopFlag) break;
+    // The device needs a while to drain a block: do not spin flat out.
+    if (!anyDone) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+
+  s.reader.close();
+  // At the end of the file, let the block still queued play out rather than
+  // cutting the last moments of the recording off; a Stop abandons it.
+  if (fileEnded) {
+    while (!v.StopFlag && std::any_of(bufs.begin(), bufs.end(), [](const WaveBuffer& b) { return b.queued.load(); })) {
+      p.pumpEvents();
+      if (std::any_of(bufs.begin(), bufs.end(), [](const WaveBuffer& b) { return b.queued.load(); }))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  out->reset();
+  out->close();
+  engine.endRun();
+  finish();
+}
+
+void installPlayback(Program& p) {
+  Form& f = p.form1();
+  if (Control* c = f.find("GoToS")) c->on(Event::Click, [&p] { GoToS_Click(p); });
+  if (Control* c = f.find("Text4"))
+    c->on(Event::Change, [&p] {
+      if (Control* pause = p.form1().find("PauseButton")) pause->setValue(1);
+    });
+}
+
+}  // namespace qv
