@@ -53,7 +53,15 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
     m->runFileAnalysis = [files] { files->RunFileAnalysis(); };
     m->runPlayback = [&p] { RunFilePlay(p); };
     m->openFileDialog = [files] { files->OpenFilewav_Click(); };
-    m->closeFile = [files] { files->CloseFile_Click(); };
+    // "Close all" re-applies the mode, and a live mode closes the file: the
+    // mode's own close only clears the current file, so the two never recurse.
+    m->closeFile = [&p] {
+      PublicVars& v = p.vars();
+      v.CurrentFile.clear();
+      v.FilePos = 0;
+      v.LastFilePos = 0;
+      v.PlayListSize = 0;
+    };
   }
   files->playbackReposition = [&p] { repositionPlayback(p, p.vars().FilePos); };
   setPlayListOpener(p, [files](const std::string& path) { files->OpenFile(path); });

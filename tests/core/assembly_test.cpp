@@ -47,3 +47,21 @@ TEST(Assembly, FreshStartTakesTheDefaultDeviceWithoutAWarning) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(Assembly, CloseAllAndTheLiveModesDoNotCallEachOtherForever) {
+  test::ProgramRig rig;
+  startUp(rig.p(), CommandLine{}, *rig.subsystems->hooks, StartupOptions{false});
+  rig.p().vars().CurrentFile = rig.home.file("x.wav");
+  rig.form1("CloseFile").click();
+  EXPECT_EQ(rig.p().vars().CurrentFile, "");
+  EXPECT_EQ(rig.p().vars().Task, 1);
+  rig.form1("RealTimeRecording").click();
+  EXPECT_EQ(rig.p().vars().Task, 2);
+  EXPECT_EQ(rig.form1("StartStop").caption(), "REC Start");
+}
+
+}  // namespace
+}  // namespace qv
