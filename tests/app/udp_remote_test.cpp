@@ -154,7 +154,7 @@ TEST(UdpApp, ASecondInstanceOnTheSamePortMovesToTheNextOne) {
 // the live loop, the mode handlers, the recording and the buffer save to be
 // attached (other branches); only the log lines of the commands hold without
 // them. Enable once those are merged.
-TEST(UdpApp, DISABLED_StartStopRecModeAndSaveBufferRunTheProgram) {
+TEST(UdpApp, StartStopRecModeAndSaveBufferRunTheProgram) {
   Station run({"--set", "OPTIONS0.FileRecPathField={HOME}rec/", "--set", "FORM1.Combo12=4 Mbytes"});
   ASSERT_TRUE(run.proc.waitForStarted());
   const QString rec = QString::fromStdString(run.home.path()) + "rec/";
