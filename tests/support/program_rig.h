@@ -45,6 +45,11 @@ struct ProgramRig {
     s.surfaces = &surfaces;
     program = std::make_unique<Program>(s, home.path());
     subsystems = assembleProgram(*program);
+    // Nothing a test does may land in the user's own folders.
+    program->options0()["FileRecPathField"].setText(home.path());
+    program->options0()["DefPlayPathField"].setText(home.path());
+    program->options1()["DefSavePath"].setText(home.path());
+    program->options1()["DefLogPath"].setText(home.path());
   }
 
   Program& p() { return *program; }
