@@ -1,5 +1,8 @@
 #include "gui/views.h"
 
+#include "files/playlist.h"
+#include "gui/picture_widget.h"
+
 #include "core/program.h"
 #include "gui/form_window.h"
 #include "gui/main_window.h"
@@ -12,6 +15,14 @@ Views::Views(Program& program) {
     if (f == &program.form1()) continue;
     // Panels belong to the main window: above it, and gone with it.
     panels_.push_back(std::make_unique<FormWindow>(*f, main_.get()));
+  }
+  // Recordings dropped on the spectrogram become the play list.
+  if (auto* spec = main_->findChild<PictureWidget*>("SpecGram")) {
+    QObject::connect(spec, &PictureWidget::filesDropped, [&program](const QStringList& paths) {
+      std::vector<std::string> list;
+      for (const QString& path : paths) list.push_back(path.toStdString());
+      SpecGram_OLEDragDrop(program, list);
+    });
   }
 }
 

@@ -140,3 +140,30 @@ TEST(MainWindow, ClosingAsksTheGuardThenStopsTheRunAndClosesThePanels) {
 
 }  // namespace
 }  // namespace qv
+
+#include "gui/picture_widget.h"
+#include "recording/wav_file.h"
+
+namespace qv {
+namespace {
+
+TEST(MainWindow, RecordingsDroppedOnTheSpectrogramBecomeThePlayList) {
+  ProgramFixture fx;
+  QStringList paths;
+  for (const char* name : {"a.wav", "b.wav"}) {
+    std::string path = fx.rig.home.file(name);
+    WavWriter w;
+    ASSERT_TRUE(w.create(path, 1, 8000));
+    std::vector<int16_t> samples(4000, 100);
+    ASSERT_TRUE(w.append(samples.data(), samples.size()));
+    ASSERT_TRUE(w.close());
+    paths << QString::fromStdString(path);
+  }
+  auto* spec = fx.views->main().findChild<PictureWidget*>("SpecGram");
+  ASSERT_NE(spec, nullptr);
+  emit spec->filesDropped(paths);
+  EXPECT_EQ(fx.program->vars().PlayListSize, 2);
+}
+
+}  // namespace
+}  // namespace qv
