@@ -1,5 +1,7 @@
 #include "files/playback.h"
 
+#include "files/markers.h"
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -115,21 +117,6 @@ void drawStrip(Program& p, Surface& pic, int x, const ColumnResult& r) {
 
 }  // namespace
 
-double parseDurationText(const std::string& text) {
-  std::vector<std::string> parts;
-  size_t from = 0;
-  for (;;) {
-    size_t c = text.find(':', from);
-    parts.push_back(text.substr(from, c == std::string::npos ? std::string::npos : c - from));
-    if (c == std::string::npos) break;
-    from = c + 1;
-  }
-  if (parts.size() >= 3)
-    return leadingNumber(parts[0]) * 3600 + leadingNumber(parts[1]) * 60 + leadingNumber(parts[2]);
-  if (parts.size() == 2) return leadingNumber(parts[0]) * 60 + leadingNumber(parts[1]);
-  return leadingNumber(parts[0]);
-}
-
 std::string daytimeOf(const std::string& path, const std::string& timeTag, double seconds) {
   if (timeTag.empty()) return {};
   const std::string name = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
@@ -137,7 +124,7 @@ std::string daytimeOf(const std::string& path, const std::string& timeTag, doubl
   if (at == std::string::npos || at + 9 + 6 > name.size()) return {};
   const std::string t = name.substr(at + 9, 6);
   const std::string hms = t.substr(0, 2) + ":" + t.substr(2, 2) + ":" + t.substr(4, 2);
-  return formatDuration(parseDurationText(hms) + seconds);
+  return formatDuration(ParseDuration(hms) + seconds);
 }
 
 bool playbackRunning(const Program& p) { return sessionOf(p) != nullptr; }
@@ -158,7 +145,7 @@ void GoToS_Click(Program& p) {
   PublicVars& v = p.vars();
   if (v.Task != 3 || v.StopFlag || !playbackRunning(p)) return;
   if (Control* c = p.form1().find("PauseButton")) c->setValue(0);
-  const double t = static_cast<double>(roundEven(parseDurationText(p.form1()["Text4"].text())));
+  const double t = static_cast<double>(roundEven(ParseDuration(p.form1()["Text4"].text())));
   const int b = v.FileType == kFileExt ? 4 : 2;
   const auto pos = static_cast<int64_t>(t * v.SampleRate * b * v.Channels) + v.HeaderSize;
   if (!repositionPlayback(p, pos)) {

@@ -30,9 +30,6 @@ bool repositionPlayback(Program& p, int64_t filePos);
 // a running playback ("End of File" past the end).
 void GoToS_Click(Program& p);
 
-// h:m:s, m:s or seconds to seconds (each part its leading number).
-double parseDurationText(const std::string& text);
-
 // Daytime of a position from a "TimeTag" in the file name: the six digits
 // nine characters after the tag are the start time hhmmss. Empty without tag.
 std::string daytimeOf(const std::string& path, const std::string& timeTag, double seconds);

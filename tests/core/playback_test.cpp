@@ -6,6 +6,7 @@
 
 #include "core/program.h"
 #include "files/playback.h"
+#include "files/markers.h"
 #include "files/playlist.h"
 #include "playback_wav.h"
 #include "realtime/devices.h"
@@ -210,10 +211,10 @@ TEST(Playback, NoCurrentFileDoesNothing) {
 TEST(Playback, DaytimeFromTheTimeTagInTheFileName) {
   EXPECT_EQ(daytimeOf("/x/x_20030512_134501.wav", "2003", 30), "13:45:31.000");
   EXPECT_EQ(daytimeOf("/x/plain.wav", "2003", 30), "");
-  EXPECT_DOUBLE_EQ(parseDurationText("1:02:03"), 3723);
-  EXPECT_DOUBLE_EQ(parseDurationText("2:30"), 150);
-  EXPECT_DOUBLE_EQ(parseDurationText("45"), 45);
-  EXPECT_DOUBLE_EQ(parseDurationText("abc"), 0);
+  EXPECT_DOUBLE_EQ(ParseDuration("1:02:03"), 3723);
+  EXPECT_DOUBLE_EQ(ParseDuration("2:30"), 150);
+  EXPECT_DOUBLE_EQ(ParseDuration("45"), 45);
+  EXPECT_DOUBLE_EQ(ParseDuration("abc"), 0);
 }
 
 }  // namespace
