@@ -24,7 +24,7 @@ class PortAudioInput : public AudioInput {
   static constexpr const char* kTestSignalName = "Test Signal";
   static constexpr const char* kWavFileName = "WAV File Input";
 
-  // The seed comes from QUORVEL_TEST_SIGNAL_SEED and the file from
+  // The random seed comes from QUORVEL_TEST_SIGNAL_SEED and the file from
   // QUORVEL_INPUT_WAV unless set below.
   PortAudioInput();
   ~PortAudioInput() override;

@@ -1,7 +1,7 @@
 // The built-in "Test Signal": what a hydrophone or bat detector might hear.
 // Tonal whistles sweeping between 2 kHz and 20 kHz (kept below Nyquist),
 // trains of clicks and a low broadband noise floor. The samples depend only
-// on the seed, the format and the frame index, so a run can be repeated.
+// on the random seed, the format and the frame index, so a run can be repeated.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +34,7 @@ class TestSignalGenerator {
   uint64_t rng_[kMaxChannels] = {};
 };
 
-// The seed from QUORVEL_TEST_SIGNAL_SEED, or 1.
+// The random seed from QUORVEL_TEST_SIGNAL_SEED, or 1.
 uint32_t testSignalSeedFromEnvironment();
 
 }  // namespace qv
