@@ -63,26 +63,27 @@ class FastPngSurface : public QImageSurface, public DirectPixels {
     uint32_t lastColour = 0;
     uint8_t lastIndex = 0;
     bool haveLast = false;
-    for (int y = 0; y < src.height(); ++y) {
+    const int w = src.width(), h = src.height();
+    for (int y = 0; y < h; ++y) {
       const auto* in = reinterpret_cast<const uint32_t*>(src.constScanLine(y));
       uint8_t* o = out.scanLine(y);
-      for (int x = 0; x < src.width(); ++x) {
+      for (int x = 0; x < w; ++x) {
         const uint32_t c = in[x] | 0xFF000000u;
         if (haveLast && c == lastColour) {
           o[x] = lastIndex;
           continue;
         }
-        uint32_t h = (c * 2654435761u) >> 20;
-        while (used[h] && keys[h] != c) h = (h + 1) & (kSlots - 1);
-        if (!used[h]) {
+        uint32_t slot = (c * 2654435761u) >> 20;
+        while (used[slot] && keys[slot] != c) slot = (slot + 1) & (kSlots - 1);
+        if (!used[slot]) {
           if (table.size() == 256) return false;
-          used[h] = 1;
-          keys[h] = c;
-          index[h] = static_cast<uint8_t>(table.size());
+          used[slot] = 1;
+          keys[slot] = c;
+          index[slot] = static_cast<uint8_t>(table.size());
           table.push_back(c);
         }
         lastColour = c;
-        lastIndex = index[h];
+        lastIndex = index[slot];
         haveLast = true;
         o[x] = lastIndex;
       }
