@@ -38,7 +38,17 @@ const char* kUsage =
 class FastPngSurface : public QImageSurface, public DirectPixels {
  public:
   using QImageSurface::QImageSurface;
-  uint32_t* pixelRow(int y) override { return row(y); }
+  uint32_t* pixelRow(int y) override {
+    untouched_ = false;
+    return row(y);
+  }
+  // A new surface is already filled with its first background: filling the
+  // large picture again would cost as much as drawing it.
+  void clear() override {
+    if (untouched_ && generation() == 0 && background() == kFirstBackground) return;
+    untouched_ = false;
+    QImageSurface::clear();
+  }
   bool save(const std::string& path) const override {
     const QString name = QString::fromStdString(path);
     if (!name.endsWith(".png", Qt::CaseInsensitive)) return QImageSurface::save(path);
@@ -48,6 +58,8 @@ class FastPngSurface : public QImageSurface, public DirectPixels {
   }
 
  private:
+  static constexpr Rgb kFirstBackground = rgb(255, 255, 255);  // what the base fills a new picture with
+  bool untouched_ = true;
   // A spectrogram uses at most the palette's 256 colours plus the axis ink;
   // when the whole picture fits in 256 colours, an 8-bit image with a colour
   // table is exact and a third of the bytes to filter and compress.
