@@ -273,6 +273,8 @@ RenderResult renderFile(const std::string& input, const std::string& outBase, co
   }
 
   Canvas canvas;
+  std::vector<uint32_t*> plotRows;  // the plot area's pixel rows, top first, when the surface hands them out
+  plotRows.reserve(static_cast<size_t>(rows));
   int64_t canvasIndex = -1;
   int frameNumber = 0;
   auto startCanvas = [&](int64_t firstColumn, int64_t columnsInImage) {
@@ -285,6 +287,9 @@ RenderResult renderFile(const std::string& input, const std::string& outBase, co
     if (!canvas.surface) throw std::runtime_error("no image surface");
     canvas.surface->setBackground(rgb(255, 255, 255));
     canvas.surface->clear();
+    plotRows.clear();
+    if (auto* direct = dynamic_cast<DirectPixels*>(canvas.surface.get()))
+      for (int y = 0; y < rows; ++y) plotRows.push_back(direct->pixelRow(canvas.layout.top + y));
   };
   auto finishCanvas = [&]() {
     if (!canvas.surface) return true;
@@ -313,7 +318,13 @@ RenderResult renderFile(const std::string& input, const std::string& outBase, co
     if (peakX < 0 || !canvas.surface) return;
     Surface& sf = *canvas.surface;
     const int x = canvas.layout.left + peakX;
-    for (int r = 0; r < rows; ++r) sf.setPixel(x, base.top + rows - 1 - r, s.palette.lookup(peak[static_cast<size_t>(r)]));
+    if (!plotRows.empty()) {
+      // Row r is drawn at plotRows[rows - 1 - r]: lowest frequency at the bottom.
+      for (int r = 0; r < rows; ++r)
+        plotRows[static_cast<size_t>(rows - 1 - r)][x] = 0xFF000000u | s.palette.lookup(peak[static_cast<size_t>(r)]);
+    } else {
+      for (int r = 0; r < rows; ++r) sf.setPixel(x, base.top + rows - 1 - r, s.palette.lookup(peak[static_cast<size_t>(r)]));
+    }
     std::fill(peak.begin(), peak.end(), -1e30f);
     peakX = -1;
   };
