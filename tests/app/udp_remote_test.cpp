@@ -179,7 +179,16 @@ TEST(UdpApp, StartStopRecModeAndSaveBufferRunTheProgram) {
   EXPECT_TRUE(s.startsWith("Status Stop Task 2 ")) << s.toStdString();
 
   run.send("$QVLPRO,SAVEBUFFER");
-  run.status();  // served after the save
+  // Replies to earlier STATUS requests may still be queued, so wait for the file itself.
+  // A STATUS can be answered from inside the save's own event processing, so
+  // wait for what the save leaves behind: the file and its log line.
+  const QString logPath = QString::fromStdString(run.home.path()) + "RecLog.Log";
+  auto saved = [&] {
+    QFile f(logPath);
+    return !QDir(rec).entryList({"buffer end at *.wav"}).isEmpty() && f.open(QIODevice::ReadOnly) &&
+           f.readAll().contains("SAVEBUFFER");
+  };
+  for (int i = 0; i < 100 && !saved(); ++i) run.status();
   const QStringList wavs = QDir(rec).entryList({"*.wav"});
   EXPECT_GE(wavs.size(), 2) << wavs.join(", ").toStdString();
   EXPECT_FALSE(QDir(rec).entryList({"buffer end at *.wav"}).isEmpty()) << wavs.join(", ").toStdString();
