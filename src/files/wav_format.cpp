@@ -1,5 +1,6 @@
 #include "files/wav_format.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qv {
@@ -175,6 +176,9 @@ WavParse parseWav(const ByteSource& src) {
   int64_t end = static_cast<uint64_t>(w.fileLength - body) < dataSize ? w.fileLength
                                                                        : body + static_cast<int64_t>(dataSize);
   w.dataEnd = end;
+  // A short "data" chunk at byte 44 with wide frames would otherwise put the
+  // first sample past the end of the samples (or of the file).
+  if (w.firstSample > end) w.firstSample = std::max<int64_t>(end, body);
   w.frames = end > w.firstSample ? (end - w.firstSample) / w.blockAlign : 0;
   r.ok = true;
   return r;

@@ -95,6 +95,18 @@ TEST(FileFormats, OwnWavLayoutStartsAtByte48AndEndsAtTheDataChunkOrTheFile) {
   ASSERT_TRUE(info(d.file("small.wav"), fi).ok);
   EXPECT_EQ(fi.frames, 2);
   EXPECT_EQ(readAll(d.file("small.wav"), fi), (std::vector<int16_t>{1, 2}));
+
+  // An empty "data" chunk at byte 36 with 84-byte frames: no sample, and the
+  // first sample stays inside the file.
+  Bytes wide;
+  wide.tag("RIFF").u32(0).tag("WAVE").tag("JUNK").u32(16).pad(16, 'j');
+  wide.tag("data").u32(0);
+  wide.tag("fmt ").u32(16).u16(1).u16(21).u32(48000).u32(48000 * 84).u16(84).u16(32);
+  test::writeFile(d.file("wide.wav"), wide.b);
+  ASSERT_TRUE(info(d.file("wide.wav"), fi).ok);
+  EXPECT_EQ(fi.frames, 0);
+  EXPECT_LE(fi.firstSample, fi.sampleEnd);
+  EXPECT_LE(fi.firstSample, static_cast<int64_t>(wide.size()));
 }
 
 TEST(FileFormats, WavChunksAreFoundWhereverTheyStand) {
