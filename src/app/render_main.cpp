@@ -16,7 +16,7 @@
 #include "export/render.h"
 #include "platform/fftw/fftw_dsp.h"
 #include "platform/qt/headless_dialogs.h"
-#include "platform/qt/qimage_surface.h"
+#include "platform/qt/indexed_surface.h"
 
 namespace qv {
 
@@ -32,83 +32,6 @@ const char* kUsage =
     "  --settings FILE  a controls file to start from\n"
     "  --jobs N         files rendered at once (default: every core)\n"
     "  --width N        columns of a whole-file image (default: one per scan step, at most 30000)\n";
-
-// Rendered spectrograms are large and few-coloured: the fastest compression
-// level keeps writing them from costing more than computing them.
-class FastPngSurface : public QImageSurface, public DirectPixels {
- public:
-  using QImageSurface::QImageSurface;
-  uint32_t* pixelRow(int y) override {
-    untouched_ = false;
-    return row(y);
-  }
-  // A new surface is already filled with its first background: filling the
-  // large picture again would cost as much as drawing it.
-  void clear() override {
-    if (untouched_ && generation() == 0 && background() == kFirstBackground) return;
-    untouched_ = false;
-    QImageSurface::clear();
-  }
-  bool save(const std::string& path) const override {
-    const QString name = QString::fromStdString(path);
-    if (!name.endsWith(".png", Qt::CaseInsensitive)) return QImageSurface::save(path);
-    QImage indexed;
-    if (toIndexed(image(), indexed)) return indexed.save(name, "PNG", 80);
-    return image().convertToFormat(QImage::Format_RGB888).save(name, "PNG", 80);
-  }
-
- private:
-  static constexpr Rgb kFirstBackground = rgb(255, 255, 255);  // what the base fills a new picture with
-  bool untouched_ = true;
-  // A spectrogram uses at most the palette's 256 colours plus the axis ink;
-  // when the whole picture fits in 256 colours, an 8-bit image with a colour
-  // table is exact and a third of the bytes to filter and compress.
-  static bool toIndexed(const QImage& src, QImage& out) {
-    if (src.format() != QImage::Format_RGB32 && src.format() != QImage::Format_ARGB32) return false;
-    constexpr uint32_t kSlots = 4096;  // open addressing, power of two, well above 256 entries
-    std::vector<uint32_t> keys(kSlots, 0);
-    std::vector<uint8_t> used(kSlots, 0), index(kSlots, 0);
-    QList<QRgb> table;
-    table.reserve(256);
-    out = QImage(src.width(), src.height(), QImage::Format_Indexed8);
-    if (out.isNull()) return false;
-    uint32_t lastColour = 0;
-    uint8_t lastIndex = 0;
-    bool haveLast = false;
-    const int w = src.width(), h = src.height();
-    for (int y = 0; y < h; ++y) {
-      const auto* in = reinterpret_cast<const uint32_t*>(src.constScanLine(y));
-      uint8_t* o = out.scanLine(y);
-      for (int x = 0; x < w; ++x) {
-        const uint32_t c = in[x] | 0xFF000000u;
-        if (haveLast && c == lastColour) {
-          o[x] = lastIndex;
-          continue;
-        }
-        uint32_t slot = (c * 2654435761u) >> 20;
-        while (used[slot] && keys[slot] != c) slot = (slot + 1) & (kSlots - 1);
-        if (!used[slot]) {
-          if (table.size() == 256) return false;
-          used[slot] = 1;
-          keys[slot] = c;
-          index[slot] = static_cast<uint8_t>(table.size());
-          table.push_back(c);
-        }
-        lastColour = c;
-        lastIndex = index[slot];
-        haveLast = true;
-        o[x] = lastIndex;
-      }
-    }
-    out.setColorTable(table);
-    return true;
-  }
-};
-
-class FastPngFactory : public SurfaceFactory {
- public:
-  std::shared_ptr<Surface> create(int w, int h) override { return std::make_shared<FastPngSurface>(w, h); }
-};
 
 struct RenderArgs {
   std::vector<std::string> inputs;
@@ -192,7 +115,7 @@ int runRender(int argc, char** argv) {
   QGuiApplication app(argc, argv);
 
   FftwDsp dsp;
-  FastPngFactory surfaces;
+  IndexedSurfaceFactory surfaces;
   HeadlessDialogs dialogs;
   Services svc;
   svc.dsp = &dsp;

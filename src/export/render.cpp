@@ -1,6 +1,7 @@
 #include "export/render.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -118,8 +119,10 @@ struct Canvas {
   RenderLayout layout;
 };
 
+constexpr Rgb kAxisInk = rgb(0, 0, 0);
+
 void drawAxes(Surface& s, const RenderLayout& l) {
-  const Rgb ink = rgb(0, 0, 0);
+  const Rgb ink = kAxisInk;
   const int x0 = l.left - 1, y0 = l.top + l.plotHeight;
   s.line(x0, l.top, x0, y0, ink);
   s.line(x0, y0, l.left + l.plotWidth, y0, ink);
@@ -273,8 +276,14 @@ RenderResult renderFile(const std::string& input, const std::string& outBase, co
   }
 
   Canvas canvas;
-  std::vector<uint32_t*> plotRows;  // the plot area's pixel rows, top first, when the surface hands them out
+  // The plot area's rows, top first, when the surface hands them out: as
+  // colour-table slots, or else as 32-bit pixels.
+  std::vector<uint8_t*> slotRows;
+  std::vector<uint32_t*> plotRows;
+  slotRows.reserve(static_cast<size_t>(rows));
   plotRows.reserve(static_cast<size_t>(rows));
+  // Slot of every palette entry on the current surface.
+  std::array<uint8_t, ColourPalette::kHigh - ColourPalette::kLow + 1> slotOfEntry{};
   int64_t canvasIndex = -1;
   int frameNumber = 0;
   auto startCanvas = [&](int64_t firstColumn, int64_t columnsInImage) {
@@ -287,12 +296,71 @@ RenderResult renderFile(const std::string& input, const std::string& outBase, co
     if (!canvas.surface) throw std::runtime_error("no image surface");
     canvas.surface->setBackground(rgb(255, 255, 255));
     canvas.surface->clear();
+    slotRows.clear();
     plotRows.clear();
-    if (auto* direct = dynamic_cast<DirectPixels*>(canvas.surface.get()))
-      for (int y = 0; y < rows; ++y) plotRows.push_back(direct->pixelRow(canvas.layout.top + y));
+    if (auto* indexed = dynamic_cast<IndexedPixels*>(canvas.surface.get())) {
+      // The axis ink first, so the palette cannot crowd it out of the table.
+      bool fits = indexed->slotOf(kAxisInk) >= 0;
+      for (int i = ColourPalette::kLow; fits && i <= ColourPalette::kHigh; ++i) {
+        const int slot = indexed->slotOf(s.palette.at(i));
+        fits = slot >= 0;
+        slotOfEntry[static_cast<size_t>(i - ColourPalette::kLow)] = static_cast<uint8_t>(slot);
+      }
+      for (int y = 0; fits && y < rows; ++y) {
+        uint8_t* row = indexed->indexRow(canvas.layout.top + y);
+        if (!row) break;
+        slotRows.push_back(row);
+      }
+      if (slotRows.size() != static_cast<size_t>(rows)) slotRows.clear();
+    }
+    if (slotRows.empty())
+      if (auto* direct = dynamic_cast<DirectPixels*>(canvas.surface.get()))
+        for (int y = 0; y < rows; ++y) plotRows.push_back(direct->pixelRow(canvas.layout.top + y));
   };
+  // Slot columns reach the picture a tile at a time: a column written
+  // straight into a wide picture touches a cache line and a page per row.
+  constexpr int kTile = 64;
+  std::vector<uint8_t> tile(static_cast<size_t>(rows) * kTile);  // top row first
+  int tileX0 = -1, tileEnd = 0;  // picture columns of the tile's first and one past its last
+  auto flushTile = [&]() {
+    if (tileX0 < 0) return;
+    const auto n = static_cast<size_t>(tileEnd - tileX0);
+    for (int y = 0; y < rows; ++y)
+      std::memcpy(slotRows[static_cast<size_t>(y)] + tileX0, tile.data() + static_cast<size_t>(y) * kTile, n);
+    tileX0 = -1;
+  };
+  // Whole-image columns combine by keeping each row's largest value, so
+  // short loud events survive the squeeze.
+  std::vector<float> peak(static_cast<size_t>(rows), -1e30f);
+  int peakX = -1;
+  auto plotPeak = [&]() {
+    if (peakX < 0 || !canvas.surface) return;
+    Surface& sf = *canvas.surface;
+    const int x = canvas.layout.left + peakX;
+    if (!slotRows.empty()) {
+      if (tileX0 >= 0 && (x != tileEnd || x >= tileX0 + kTile)) flushTile();
+      if (tileX0 < 0) tileX0 = x;
+      uint8_t* t = tile.data() + (x - tileX0);
+      for (int r = 0; r < rows; ++r)
+        t[static_cast<size_t>(rows - 1 - r) * kTile] =
+            slotOfEntry[static_cast<size_t>(ColourPalette::slot(peak[static_cast<size_t>(r)]))];
+      tileEnd = x + 1;
+    } else if (!plotRows.empty()) {
+      // Row r is drawn at plotRows[rows - 1 - r]: lowest frequency at the bottom.
+      for (int r = 0; r < rows; ++r)
+        plotRows[static_cast<size_t>(rows - 1 - r)][x] = 0xFF000000u | s.palette.lookup(peak[static_cast<size_t>(r)]);
+    } else {
+      for (int r = 0; r < rows; ++r) sf.setPixel(x, base.top + rows - 1 - r, s.palette.lookup(peak[static_cast<size_t>(r)]));
+    }
+    std::fill(peak.begin(), peak.end(), -1e30f);
+    peakX = -1;
+  };
+
   auto finishCanvas = [&]() {
     if (!canvas.surface) return true;
+    // The last column belongs to this picture, not the next.
+    plotPeak();
+    flushTile();
     drawAxes(*canvas.surface, canvas.layout);
     std::string path = outBase;
     if (o.frames) {
@@ -308,25 +376,6 @@ RenderResult renderFile(const std::string& input, const std::string& outBase, co
     res.layout = canvas.layout;
     canvas.surface.reset();
     return true;
-  };
-
-  // Whole-image columns combine by keeping each row's largest value, so
-  // short loud events survive the squeeze.
-  std::vector<float> peak(static_cast<size_t>(rows), -1e30f);
-  int peakX = -1;
-  auto plotPeak = [&]() {
-    if (peakX < 0 || !canvas.surface) return;
-    Surface& sf = *canvas.surface;
-    const int x = canvas.layout.left + peakX;
-    if (!plotRows.empty()) {
-      // Row r is drawn at plotRows[rows - 1 - r]: lowest frequency at the bottom.
-      for (int r = 0; r < rows; ++r)
-        plotRows[static_cast<size_t>(rows - 1 - r)][x] = 0xFF000000u | s.palette.lookup(peak[static_cast<size_t>(r)]);
-    } else {
-      for (int r = 0; r < rows; ++r) sf.setPixel(x, base.top + rows - 1 - r, s.palette.lookup(peak[static_cast<size_t>(r)]));
-    }
-    std::fill(peak.begin(), peak.end(), -1e30f);
-    peakX = -1;
   };
 
   try {
@@ -366,7 +415,6 @@ RenderResult renderFile(const std::string& input, const std::string& outBase, co
       }
       if (carry > 0) std::memmove(x, x + block, static_cast<size_t>(carry) * sizeof(int16_t));
     }
-    plotPeak();
     if (!finishCanvas()) return res;
   } catch (const std::exception& e) {
     res.error = e.what();

@@ -104,14 +104,6 @@ class SerialDsp : public Dsp {
   std::shared_ptr<std::mutex> mutex_ = std::make_shared<std::mutex>();
 };
 
-// Surfaces that can hand out their pixel rows (32-bit words 0xFFRRGGBB) let
-// the renderer fill its columns without a call per pixel.
-class DirectPixels {
- public:
-  virtual ~DirectPixels() = default;
-  virtual uint32_t* pixelRow(int y) = 0;
-};
-
 // Progress of the whole batch: columns done of the columns expected.
 using RenderProgress = std::function<void(int64_t done, int64_t total)>;
 

@@ -41,6 +41,27 @@ class Surface {
   virtual bool save(const std::string& path) const = 0;
 };
 
+// Surfaces that can hand out their pixel rows (32-bit words 0xFFRRGGBB) let
+// a bulk writer fill them without a call per pixel.
+class DirectPixels {
+ public:
+  virtual ~DirectPixels() = default;
+  virtual uint32_t* pixelRow(int y) = 0;
+};
+
+// Surfaces that keep each pixel as a slot of a colour table of at most 256
+// colours. A caller that got slots for all its colours may write them
+// straight into the rows.
+class IndexedPixels {
+ public:
+  virtual ~IndexedPixels() = default;
+  // The slot of a colour, added to the table when new; -1 when the table is
+  // full or the surface no longer keeps slots.
+  virtual int slotOf(Rgb c) = 0;
+  // Null when the surface no longer keeps slots.
+  virtual uint8_t* indexRow(int y) = 0;
+};
+
 // Pixels of a print position: 8 pixels per character across.
 constexpr int kCharWidthPx = 8;
 

@@ -29,10 +29,15 @@ class ColourPalette {
   uint32_t packed(int i) const;
   // The colour of a display value: rounded to the nearest index (ties to
   // even) and kept inside the table whatever the value.
-  Rgb lookup(float v) const {
-    if (!(v > static_cast<float>(kLow))) return table_.front();  // also NaN
-    if (v >= static_cast<float>(kHigh)) return table_.back();
-    return table_[static_cast<size_t>(static_cast<int>(std::nearbyint(v)) - kLow)];
+  Rgb lookup(float v) const { return table_[static_cast<size_t>(slot(v))]; }
+  // The entry of a display value counted from the lowest (0..kHigh - kLow).
+  static int slot(float v) {
+    if (!(v > static_cast<float>(kLow))) return 0;  // also NaN
+    if (v >= static_cast<float>(kHigh)) return kHigh - kLow;
+    // Adding and taking away 1.5 x 2^23 rounds to the nearest integer, ties
+    // to even, exactly for |v| < 2^22, without a library call per pixel.
+    constexpr float kRound = 12582912.0f;
+    return static_cast<int>((v + kRound) - kRound) - kLow;
   }
 
  private:

@@ -2,7 +2,11 @@
 // clipping at every edge.
 #include <gtest/gtest.h>
 
+#include "platform/qt/indexed_surface.h"
 #include "platform/qt/qimage_surface.h"
+#include "support/temp_dir.h"
+
+#include <QImage>
 
 namespace qv {
 namespace {
@@ -91,6 +95,63 @@ TEST(QImageSurface, BoxesLinesAndPixelsStayInside) {
   s.setPixel(9, 9, 0);
   s.resize(3, 3);
   EXPECT_EQ(s.pixel(2, 2), rgb(1, 2, 3));
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// The slot-keeping picture: exact colours whether or not they fit its table,
+// and PNG files that read back pixel for pixel.
+TEST(IndexedSurface, KeepsEveryColourExactAndMovesTo32BitWhenTheTableIsFull) {
+  IndexedSurface s(300, 20);
+  EXPECT_EQ(s.pixel(299, 19), rgb(255, 255, 255));
+  EXPECT_EQ(s.slotOf(rgb(255, 255, 255)), 0);
+  for (int i = 0; i < 255; ++i) s.setPixel(i, 1, rgb(i, 0, 1));
+  EXPECT_TRUE(s.indexed());
+  EXPECT_EQ(s.colours(), 256);
+  EXPECT_EQ(s.slotOf(rgb(1, 2, 3)), -1) << "a full table refuses";
+  EXPECT_TRUE(s.indexed()) << "asking does not convert";
+  s.fillBox(0, 5, 299, 6, rgb(9, 9, 9));  // one colour too many
+  EXPECT_FALSE(s.indexed());
+  EXPECT_EQ(s.indexRow(0), nullptr);
+  for (int i = 0; i < 255; ++i) ASSERT_EQ(s.pixel(i, 1), rgb(i, 0, 1));
+  EXPECT_EQ(s.pixel(299, 6), rgb(9, 9, 9));
+  EXPECT_EQ(s.pixel(299, 7), rgb(255, 255, 255));
+}
+
+TEST(IndexedSurface, RowsTextCopiesAndFiles) {
+  test::TempDir d;
+  IndexedSurface s(50, 30);
+  const int ink = s.slotOf(rgb(0, 0, 0)), red = s.slotOf(rgb(255, 0, 0));
+  ASSERT_GE(ink, 0);
+  uint8_t* row = s.indexRow(10);
+  ASSERT_NE(row, nullptr);
+  for (int x = 0; x < 50; ++x) row[x] = static_cast<uint8_t>(x % 2 ? red : ink);
+  EXPECT_EQ(s.pixel(3, 10), rgb(255, 0, 0));
+  EXPECT_EQ(s.pixel(4, 10), rgb(0, 0, 0));
+  // Text adds its ink and nothing else: no blended edge colours.
+  s.text(2, 14, "Hz 42", rgb(0, 0, 255));
+  EXPECT_EQ(s.colours(), 4);
+  int blue = 0;
+  for (int y = 14; y < 30; ++y)
+    for (int x = 0; x < 50; ++x) blue += s.pixel(x, y) == rgb(0, 0, 255);
+  EXPECT_GT(blue, 10);
+  // An overlapping copy within the picture moves the row down intact.
+  s.blit(0, 11, 50, 1, s, 0, 10);
+  for (int x = 0; x < 50; ++x) ASSERT_EQ(s.pixel(x, 11), s.pixel(x, 10));
+
+  const std::string path = d.file("p.png");
+  ASSERT_TRUE(s.save(path));
+  QImage back(QString::fromStdString(path));
+  ASSERT_EQ(back.format(), QImage::Format_Indexed8);
+  ASSERT_EQ(back.width(), 50);
+  ASSERT_EQ(back.height(), 30);
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 50; ++x) ASSERT_EQ(back.pixel(x, y) & 0xFFFFFFu, s.pixel(x, y)) << x << "," << y;
+  EXPECT_FALSE(s.save(d.file("no/such/folder/p.png")));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "export/render.h"
+#include "platform/qt/indexed_surface.h"
 #include "playback_wav.h"
 #include "support/program_rig.h"
 
@@ -111,6 +112,45 @@ TEST(Render, FramesGiveOneImagePerScreenOfColumns) {
   EXPECT_EQ(res[0].outputs[2], r.home.file("frames/f_0003.png"));
   QImage last(QString::fromStdString(res[0].outputs[2]));
   EXPECT_EQ(last.width(), res[0].layout.left + 50 + res[0].layout.right);
+}
+
+// The slot-keeping surface (what the command uses) and the plain one give
+// the same plot pixels, and every column of every screen is drawn: the last
+// column of a screen belongs to that screen.
+TEST(Render, EveryColumnOfEveryScreenIsDrawnOnEitherSurface) {
+  RenderRig r;
+  RenderSettings s = r.settings();
+  s.frameWidth = 40;
+  std::string in = r.wav("g.wav", 8000, test::tone(256 * 100, 8000, 1000));
+  RenderOptions o;
+  o.frames = true;
+  o.output = r.home.file("plain/");
+  std::filesystem::create_directories(o.output);
+  auto plain = renderAll({in}, s, o, r.dsp, r.surfaces);
+  IndexedSurfaceFactory slotSurfaces;
+  o.output = r.home.file("slots/");
+  std::filesystem::create_directories(o.output);
+  auto indexed = renderAll({in}, s, o, r.dsp, slotSurfaces);
+  ASSERT_TRUE(plain[0].ok && indexed[0].ok) << plain[0].error << indexed[0].error;
+  ASSERT_EQ(plain[0].outputs.size(), 3u);
+  ASSERT_EQ(indexed[0].outputs.size(), 3u);
+  for (size_t f = 0; f < 3; ++f) {
+    QImage a(QString::fromStdString(plain[0].outputs[f])), b(QString::fromStdString(indexed[0].outputs[f]));
+    ASSERT_EQ(a.size(), b.size());
+    EXPECT_EQ(b.format(), QImage::Format_Indexed8) << "written with a colour table";
+    const RenderLayout& l = plain[0].layout;
+    const int toneY = l.yOfFrequency(1000);
+    const int columns = a.width() - l.left - l.right;
+    int differ = 0;
+    for (int x = l.left; x < l.left + columns; ++x) {
+      for (int y = l.top; y < l.top + l.plotHeight; ++y) differ += a.pixel(x, y) != b.pixel(x, y);
+      // Colour scale 0 draws the tone dark in every column after the first screen's start.
+      if (f > 0 || x > l.left + 4) {
+        EXPECT_LT(qGray(b.pixel(x, toneY)), 128) << "screen " << f << " column " << x - l.left;
+      }
+    }
+    EXPECT_EQ(differ, 0) << "screen " << f;
+  }
 }
 
 TEST(Render, OutputNames) {
