@@ -208,9 +208,20 @@ TEST(Playback, NoCurrentFileDoesNothing) {
               std::find(r.audioOut.calls.begin(), r.audioOut.calls.end(), "write") == r.audioOut.calls.end());
 }
 
-TEST(Playback, DaytimeFromTheTimeTagInTheFileName) {
-  EXPECT_EQ(daytimeOf("/x/x_20030512_134501.wav", "2003", 30), "13:45:31.000");
-  EXPECT_EQ(daytimeOf("/x/plain.wav", "2003", 30), "");
+TEST(Playback, DaytimeFromTheTimeTagInTheFileNameFollowsThePosition) {
+  PlaybackRig r;
+  r.options0("TimeTag").setText("2003");
+  r.play(r.wav("x_20030512_134501.wav", 8000, 1, test::ramp(8000 * 3)));
+  // The last block read ends 3 s into the file.
+  EXPECT_EQ(r.form1("Label5").caption(), "Daytime: 13:45:04.000");
+
+  PlaybackRig plain;
+  plain.options0("TimeTag").setText("2003");
+  plain.play(plain.wav("plain.wav", 8000, 1, test::ramp(8000)));
+  EXPECT_EQ(plain.form1("Label5").caption().find("Daytime"), std::string::npos);
+
+  EXPECT_EQ(fileStartTime("/x/x_20030512_134501.wav", "2003"), "13:45:01");
+  EXPECT_FALSE(fileStartTime("/x/plain.wav", "2003").has_value());
   EXPECT_DOUBLE_EQ(ParseDuration("1:02:03"), 3723);
   EXPECT_DOUBLE_EQ(ParseDuration("2:30"), 150);
   EXPECT_DOUBLE_EQ(ParseDuration("45"), 45);
