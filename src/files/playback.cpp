@@ -22,7 +22,6 @@
 #include "realtime/block_display.h"
 #include "realtime/devices.h"
 #include "realtime/palette.h"
-#include "realtime/update_form.h"
 
 namespace qv {
 

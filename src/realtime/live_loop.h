@@ -62,7 +62,8 @@ class LiveLoop {
   const FrequencyTracker& tracker() const { return display_.tracker(); }
   const LevelTrigger& trigger() const { return display_.trigger(); }
 
-  // Called with each finished column's display values (tests, spectrum views).
+  // Called with each finished column's display values (tests, spectrum views);
+  // taken at set-up.
   std::function<void(const float*, int)> onColumn;
 
  private:
