@@ -13,6 +13,7 @@
 #include "recording/notes_log.h"
 #include "recording/recording_files.h"
 #include "recording/recording_loop.h"
+#include "remote/text_send.h"
 #include "remote/udp_remote.h"
 
 namespace qv {
@@ -51,7 +52,7 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   FileSubsystem* files = s->files.get();
   if (Modes* m = findModes(p)) {
     m->runFileAnalysis = [files] { files->RunFileAnalysis(); };
-    m->runPlayback = [&p] { RunFilePlay(p); };
+    m->runPlayback = [&p, files] { RunFilePlay(p, FileLoopHooks{nullptr, files->sendFileInfo}); };
     m->openFileDialog = [files] { files->OpenFilewav_Click(); };
     // "Close all" re-applies the mode, and a live mode closes the file: the
     // mode's own close only clears the current file, so the two never recurse.
@@ -63,6 +64,7 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
       v.PlayListSize = 0;
     };
   }
+  files->sendFileInfo = installTextSend(p);
   files->playbackReposition = [&p] { repositionPlayback(p, p.vars().FilePos); };
   setPlayListOpener(p, [files](const std::string& path) { files->OpenFile(path); });
   return s;

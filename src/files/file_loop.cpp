@@ -80,16 +80,39 @@ int64_t clampFramePosition(int64_t pos, int64_t headerSize, int64_t fileSize, in
   return pos;
 }
 
-std::string daytimeStatus(const std::string& path, const std::string& timeTag, double specGramTimer) {
+std::optional<std::string> fileStartTime(const std::string& path, const std::string& timeTag) {
   size_t slash = path.find_last_of('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   size_t p = timeTag.empty() ? std::string::npos : name.find(timeTag);
-  if (p == std::string::npos) return "No timestamp";
+  if (p == std::string::npos) return std::nullopt;
   std::string hhmmss = p + 9 < name.size() ? name.substr(p + 9, 6) : std::string();
   std::string start = hhmmss.substr(0, std::min<size_t>(2, hhmmss.size()));
   if (hhmmss.size() > 2) start += ":" + hhmmss.substr(2, std::min<size_t>(2, hhmmss.size() - 2));
   if (hhmmss.size() > 4) start += ":" + hhmmss.substr(4);
-  return "Daytime: File " + start + "  Frame " + formatDuration(ParseDuration(start) + specGramTimer);
+  return start;
+}
+
+std::string daytimeStatus(const std::string& path, const std::string& timeTag, double specGramTimer) {
+  const std::optional<std::string> start = fileStartTime(path, timeTag);
+  if (!start) return "No timestamp";
+  return "Daytime: File " + *start + "  Frame " + formatDuration(ParseDuration(*start) + specGramTimer);
+}
+
+MarkerLoad loadTestMarkers(Program& p, Surface* picture) {
+  const std::string path = p.programFile("TEST.mrk");
+  MarkerLoad markers;
+  if (fileLength(path) < 0) return markers;
+  markers = readMarkerFile(path);
+  if (picture) {
+    int y = 0;
+    for (const Marker& m : markers.markers) {
+      picture->text(0, y, strNum(m.id) + strNum(static_cast<double>(m.sampleIndex)) + " " + m.label, kBlack);
+      y += kTextLinePx;
+    }
+  }
+  if (Control* h = p.form1().find("HeadLine"))
+    h->setText(strNum(static_cast<double>(markers.markers.size())) + " Markers");
+  return markers;
 }
 
 void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
@@ -154,19 +177,7 @@ void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
   const int rows = run.DisplayHeight;
 
   // Test markers, listed on the picture as they are read.
-  const std::string markerPath = p.programFile("TEST.mrk");
-  MarkerLoad markers;
-  if (fileLength(markerPath) >= 0) {
-    markers = readMarkerFile(markerPath);
-    if (surface) {
-      int y = 0;
-      for (const Marker& m : markers.markers) {
-        surface->text(0, y, strNum(m.id) + strNum(static_cast<double>(m.sampleIndex)) + " " + m.label, kBlack);
-        y += kTextLinePx;
-      }
-    }
-    if (Control* h = f1.find("HeadLine")) h->setText(strNum(static_cast<double>(markers.markers.size())) + " Markers");
-  }
+  const MarkerLoad markers = loadTestMarkers(p, surface.get());
 
   // Tracker; file analysis keeps no trigger log.
   FrequencyTracker tracker(p);

@@ -5,11 +5,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "files/markers.h"
 
 namespace qv {
 
 class Program;
+class Surface;
 
 struct FileLoopHooks {
   // Offers the open dialog when no file is current (OpenFilewav_Click).
@@ -36,9 +40,19 @@ int firstColumnX(int fftSize, int scanStep);
 // shorter than one frame is shown from its start.
 int64_t clampFramePosition(int64_t pos, int64_t headerSize, int64_t fileSize, int64_t fileStep);
 
+// The start time "hh:mm:ss" of a file whose name (after the last "/") holds
+// `timeTag` at position p, from the six characters hhmmss at p + 9 (fewer when
+// the name ends first); nullopt without the tag.
+std::optional<std::string> fileStartTime(const std::string& path, const std::string& timeTag);
+
 // "Daytime: File hh:mm:ss  Frame hh:mm:ss.mmm" when the file name (after the
 // last "/") holds `timeTag`, whose position p is followed at p + 9 by the
 // start time hhmmss; "No timestamp" otherwise.
 std::string daytimeStatus(const std::string& path, const std::string& timeTag, double specGramTimer);
+
+// The test markers of "TEST.mrk" in the program folder, each listed on
+// `picture` (may be null) as it is read, their count in the head line.
+// Nothing when the file does not exist.
+MarkerLoad loadTestMarkers(Program& p, Surface* picture);
 
 }  // namespace qv

@@ -1,7 +1,5 @@
 #include "files/playback.h"
 
-#include "files/markers.h"
-
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -20,6 +18,8 @@
 #include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/surface.h"
+#include "realtime/block_display.h"
 #include "realtime/devices.h"
 #include "realtime/palette.h"
 
@@ -27,14 +27,14 @@ namespace qv {
 
 namespace {
 
-// Rows of the waveform strip under the spectrogram.
-constexpr int kStripRows = 97;
+// Test-marker lines reach this far below the top of the separator strip.
+constexpr int kMarkLineRows = 44;
 
 struct Session {
   FileInfo info;       // format of the first file: every play-list entry is read with it
   SampleReader reader;
   int64_t frame = 0;   // next frame to read
-  std::shared_ptr<Surface> pic;
+  Surface* pic = nullptr;
   int width = 1;
   bool stereo = false;
   int carrySamples = 0;  // interleaved samples kept in front of the block
@@ -69,18 +69,6 @@ int monoModeOf(Program& p) {
 
 const char* kModeLetters[] = {"M", "L", "R", "L+R", "L-R"};
 
-void reduceToMono(const int16_t* in, int16_t* out, int frames, int mode) {
-  for (int i = 0; i < frames; ++i) {
-    const int l = in[2 * i], r = in[2 * i + 1];
-    switch (mode) {
-      case 2: out[i] = static_cast<int16_t>(r); break;
-      case 3: out[i] = static_cast<int16_t>(std::nearbyint(l / 2.0 + r / 2.0)); break;
-      case 4: out[i] = static_cast<int16_t>(static_cast<uint16_t>(l - r)); break;  // wraps as 16-bit
-      default: out[i] = static_cast<int16_t>(l); break;
-    }
-  }
-}
-
 int16_t saturate(long long v) { return static_cast<int16_t>(std::clamp<long long>(v, -32768, 32767)); }
 
 // Frames of a play-list entry read with the first file's format: from the
@@ -108,24 +96,7 @@ void clearPicture(Program& p, Session& s) {
   s.pic->fillBox(0, h, s.width - 1, h + 15, kInactiveBorder);
 }
 
-void drawStrip(Program& p, Surface& pic, int x, const ColumnResult& r) {
-  const int top = p.vars().specVsize;
-  pic.line(x, top, x, top + 16, kInactiveBorder);
-  pic.line(x, top + 16, x, top + 96, rgb(255, 255, 255));
-  pic.line(x, top + 16 + r.barMax, x, top + 16 + r.barMin, r.waveColour ? rgb(255, 0, 0) : rgb(0, 0, 0));
-}
-
 }  // namespace
-
-std::string daytimeOf(const std::string& path, const std::string& timeTag, double seconds) {
-  if (timeTag.empty()) return {};
-  const std::string name = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
-  size_t at = name.find(timeTag);
-  if (at == std::string::npos || at + 9 + 6 > name.size()) return {};
-  const std::string t = name.substr(at + 9, 6);
-  const std::string hms = t.substr(0, 2) + ":" + t.substr(2, 2) + ":" + t.substr(4, 2);
-  return formatDuration(ParseDuration(hms) + seconds);
-}
 
 bool playbackRunning(const Program& p) { return sessionOf(p) != nullptr; }
 
@@ -153,7 +124,7 @@ void GoToS_Click(Program& p) {
   }
 }
 
-void RunFilePlay(Program& p) {
+void RunFilePlay(Program& p, const FileLoopHooks& hooks) {
   PublicVars& v = p.vars();
   Form& f = p.form1();
   Form& o = p.options0();
@@ -200,29 +171,60 @@ void RunFilePlay(Program& p) {
     if (block < floor) f["Combo1"].setText(std::to_string(floor));
   }
 
+  // The analysis settings, as a live run derives them.
   Control& specGram = f["SpecGram"];
-  s.width = std::max(1, specGram.geometry().width);
+  {
+    auto picture = spectrogramSurface(p);
+    s.width = std::max(1, specGram.geometry().width > 0 ? specGram.geometry().width : picture ? picture->width() : 1);
+  }
   RunParams run = engine.beginRun(s.width);
   v.Channels = std::clamp(info.channels, 1, 2);
   v.SampleRate = info.SampleRate;
-  const int block = std::clamp(run.BlockSize, 1, kMaxBlockSize);
+  const int outChannels = s.stereo ? 2 : 1;
+  // A block behind the carry must fit the sample array.
+  run.BlockSize = std::clamp(run.BlockSize, 1, kMaxBlockSize);
+  run.BlockSize = std::min(run.BlockSize, (kSampleCapacity - run.carry * outChannels) / outChannels);
+  const int block = run.BlockSize;
   const int carry = run.carry;
-  const int scan = run.ScanStep;
-  const int height = run.DisplayHeight;
   SpectrumEngine& spec = engine.spectrum();
-  if (s.stereo) {
+  {
+    // Played sound is always shown in decibels; two channels without the
+    // averaging, cepstrum and spectrum window of the one-channel display.
     ColumnSetup cs = spec.setup();
-    cs.stride = 2;
+    cs.zscale = 0;
+    if (s.stereo) {
+      cs.stride = 2;
+      cs.avgMode = 0;
+      cs.cepstrum = false;
+    }
     spec.beginRun(cs);
-    spec.plotSpec = nullptr;  // no spectrum window for two channels
+    if (s.stereo) spec.plotSpec = nullptr;
   }
+  if (!s.stereo)
+    if (Control* sf = p.options2().find("SpecFormCheck"); sf && sf->checked()) p.forms().specForm().setShown(true);
   v.ChanMode = s.stereo ? "S" : (fileChannels == 2 ? kModeLetters[monoModeOf(p)] : "M");
   const int mode = fileChannels == 2 && !s.stereo ? monoModeOf(p) : 0;
-  const int outChannels = s.stereo ? 2 : 1;
   s.carrySamples = carry * outChannels;
 
-  s.pic = ensureSurface(p, specGram, s.width, v.specVsize + kStripRows);
-  if (s.pic) clearPicture(p, s);
+  // The picture, its off-screen bitmap and scrolling, the detectors and the test markers.
+  engine.UpdateForm();
+  BlockDisplay display(p);
+  if (!display.begin(s.stereo)) {
+    engine.endRun();
+    finish();
+    return;
+  }
+  run.DisplayHeight = display.displayHeight();
+  s.pic = display.picture();
+  s.width = std::max(1, display.pictureWidth());
+  if (!s.stereo) display.startDetectors(LogRunInfo{LogNamePart(p, ""), v.SampleRate, v.FFTsize, run.ScanStep});
+  {
+    MarkerLoad markers = loadTestMarkers(p, s.pic);
+    std::vector<SampleMark> marks;
+    marks.reserve(markers.markers.size());
+    for (const Marker& m : markers.markers) marks.push_back({m.sampleIndex, m.label});
+    display.setMarks(std::move(marks), kMarkLineRows);
+  }
   if (s.stereo && s.pic) {
     s.pic->text(0, 0, "L", rgb(0, 0, 0));
     s.pic->text(0, v.specVsize / 2, "R", rgb(0, 0, 0));
@@ -239,12 +241,16 @@ void RunFilePlay(Program& p) {
                    formatDuration(total) + strNum(16) + "bit");
   }
 
-  // Output device and format.
-  AudioOutput* out = p.services().audioOut;
-  if (!out) {
-    ReportWaveOpenError(p, kWaveBadDevice);
+  // Output device and format. A refusal leaves the caption at "Stop".
+  auto refuse = [&](int err) {
+    ReportWaveOpenError(p, err);
+    display.end();
     engine.endRun();
     v.StopFlag = true;
+  };
+  AudioOutput* out = p.services().audioOut;
+  if (!out) {
+    refuse(kWaveBadDevice);
     return;
   }
   int device = FindOutputDevice(p, o["Combo9"].text());
@@ -255,21 +261,17 @@ void RunFilePlay(Program& p) {
   fmt.channels = outChannels;
   fmt.bitsPerSample = 16;
   if (int err = out->queryFormat(device, fmt); err != kWaveOk) {
-    ReportWaveOpenError(p, err);
-    engine.endRun();
-    v.StopFlag = true;
+    refuse(err);
     return;
   }
 
   std::array<WaveBuffer, 2> bufs;
   for (auto& b : bufs) b.data.assign(static_cast<size_t>(block) * outChannels, 0);
   if (int err = out->open(device, fmt); err != kWaveOk) {
-    ReportWaveOpenError(p, err);
-    engine.endRun();
-    v.StopFlag = true;
+    refuse(err);
     return;
   }
-  v.ColumnX = static_cast<int>(roundEven(-static_cast<double>(v.FFTsize - scan) / scan));
+  v.ColumnX = static_cast<int>(roundEven(-static_cast<double>(v.FFTsize - run.ScanStep) / run.ScanStep));
   v.ColumnCount = 0;
   int16_t* samples = spec.samples();
   std::fill(samples, samples + 32768, int16_t{0});
@@ -281,6 +283,7 @@ void RunFilePlay(Program& p) {
     if (Dialogs* d = p.services().dialogs) d->message("Cannot read " + v.CurrentFile);
     out->reset();
     out->close();
+    display.end();
     engine.endRun();
     finish();
     return;
@@ -292,21 +295,24 @@ void RunFilePlay(Program& p) {
 
   std::vector<int16_t> readBuf(static_cast<size_t>(block) * fileChannels);
   std::vector<int16_t> playBuf(static_cast<size_t>(block) * outChannels);
-  std::vector<float> half(static_cast<size_t>(std::max(1, height)));
-  const int halfRows = static_cast<int>(roundEven(height / 2.0));
   bool busy[2] = {false, false};
   int maxBusy = 0;
   int cursor = 0;
   double passStart = nowSeconds(p);
   bool fileEnded = false;
+  int64_t blockFrame = 0;  // first frame of the block being shown
+  Control* ddeBox = o.find("CheckDDEsend");
+  Control* timeTag = o.find("TimeTag");
+  std::string message;
   v.StopFlag = false;
 
   auto readBlock = [&]() {
+    blockFrame = s.frame;
     size_t got = s.reader.readFrames(s.frame, readBuf.data(), static_cast<size_t>(block));
     s.frame += static_cast<int64_t>(got);
     std::fill(readBuf.begin() + static_cast<long>(got * fileChannels), readBuf.end(), int16_t{0});
-    if (fileChannels == 2 && !s.stereo) reduceToMono(readBuf.data(), playBuf.data(), block, mode);
-    else if (fileChannels == 1 || s.stereo) std::copy(readBuf.begin(), readBuf.begin() + static_cast<long>(playBuf.size()), playBuf.begin());
+    if (fileChannels == 2 && !s.stereo) reduceChannels(mode, readBuf.data(), static_cast<size_t>(block), 2, playBuf.data());
+    else std::copy(readBuf.begin(), readBuf.begin() + static_cast<long>(playBuf.size()), playBuf.begin());
   };
 
   // Opens the next play-list entry with the first file's format; false when none is left.
@@ -332,63 +338,24 @@ void RunFilePlay(Program& p) {
     return false;
   };
 
+  // The block as the live display shows a captured one: behind the carry,
+  // offset removed (the gain is already in it, no dither), every column
+  // drawn, then the carry kept for the next block.
   auto analyse = [&]() {
-    Surface* pic = s.pic.get();
     ConditionSetup cond = engine.conditionSetup(false);
-    cond.digitalGain = 1;  // the gain is already in the block
-    if (!s.stereo) {
-      std::copy(playBuf.begin(), playBuf.end(), samples + carry);
-      spec.ConditionBlock(carry, block, cond);
-      for (int k = 0; k < run.columnsPerBlock; ++k) {
-        const ColumnResult& r = spec.ComputeSpectrumColumn(k * scan, v);
-        if (pic && v.ColumnX >= 0 && v.ColumnX < s.width) {
-          if (r.hasSpectrum) paintColumn(engine.palette(), spec.column(), std::min(height, v.specVsize), *pic, v.ColumnX);
-          drawStrip(p, *pic, v.ColumnX, r);
-        }
-        ++v.ColumnCount;
-        v.ColumnX = v.ColumnX + 1 >= s.width ? 0 : v.ColumnX + 1;
-      }
-      if (carry > 0) std::memmove(samples, samples + block, static_cast<size_t>(carry) * sizeof(int16_t));
-      return;
-    }
+    cond.digitalGain = 1;
     std::copy(playBuf.begin(), playBuf.end(), samples + s.carrySamples);
-    spec.ConditionBlock(s.carrySamples, 2 * block, cond);
-    const bool rb = f.find("Check3") && f["Check3"].checked();
-    const ColourPalette& pal = engine.palette();
-    for (int k = 0; k < run.columnsPerBlock; ++k) {
-      float left[kColumnCapacity / 2];
-      const bool draw = pic && v.ColumnX >= 0 && v.ColumnX < s.width;
-      ColumnResult lr{};
-      for (int ch = 0; ch < 2; ++ch) {
-        const ColumnResult& r = spec.ComputeSpectrumColumn(2 * k * scan + ch, v);
-        if (ch == 0) lr = r;
-        if (!draw || !r.hasSpectrum) continue;
-        const float* col = spec.column();
-        for (int j = 0; j < halfRows; ++j) {
-          const int a = std::min(2 * j, height - 1), b = std::min(2 * j + 1, height - 1);
-          half[static_cast<size_t>(j)] = (col[a] + col[b]) / 2;
-        }
-        const int top = ch == 0 ? 0 : halfRows;
-        for (int j = 0; j < halfRows; ++j) {
-          const int y = top + halfRows - 1 - j;
-          if (ch == 0) {
-            left[j] = half[static_cast<size_t>(j)];
-            pic->setPixel(v.ColumnX, y, pal.lookup(left[j]));
-          } else if (rb) {
-            const double L = std::max(0.0, left[j] - 24.0), R = std::max(0.0, half[static_cast<size_t>(j)] - 24.0);
-            auto c255 = [](double x) { return static_cast<int>(std::min<long long>(roundEven(x), 255)); };
-            pic->setPixel(v.ColumnX, y, rgb(c255(R * 4), c255(R + L), c255(L * 4)));
-          } else {
-            pic->setPixel(v.ColumnX, y, pal.lookup(half[static_cast<size_t>(j)]));
-          }
-        }
-      }
-      if (draw) drawStrip(p, *pic, v.ColumnX, lr);
-      ++v.ColumnCount;
-      v.ColumnX = v.ColumnX + 1 >= s.width ? 0 : v.ColumnX + 1;
-    }
+    spec.ConditionBlock(s.carrySamples, block * outChannels, cond);
+    display.readBlockSwitches();
+    engine.refreshZoomMode();
+    display.setMarkOrigin(blockFrame - carry);
+    if (s.stereo)
+      display.stereoColumns(0, run.columnsPerBlock, run);
+    else
+      display.monoColumns(0, run.columnsPerBlock, run);
     if (s.carrySamples > 0)
-      std::memmove(samples, samples + 2 * block, static_cast<size_t>(s.carrySamples) * sizeof(int16_t));
+      std::memmove(samples, samples + static_cast<size_t>(block) * outChannels,
+                   static_cast<size_t>(s.carrySamples) * sizeof(int16_t));
   };
 
   while (!fileEnded) {
@@ -416,9 +383,12 @@ void RunFilePlay(Program& p) {
         const double seconds = static_cast<double>(s.frame) / std::max(1, info.SampleRate) * v.TapeSpeed;
         v.FileTime = formatDuration(seconds);
         setCaption(p, "Label3", v.FileTime);
-        if (Control* tag = o.find("TimeTag")) {
-          std::string d = daytimeOf(v.CurrentFile, tag->text(), seconds);
-          if (!d.empty()) setCaption(p, "Label5", "Daytime: " + d);
+        if (timeTag)
+          if (auto start = fileStartTime(v.CurrentFile, timeTag->text()))
+            setCaption(p, "Label5", "Daytime: " + formatDuration(ParseDuration(*start) + seconds));
+        if (ddeBox && ddeBox->checked() && hooks.sendFileInfo) {
+          message.assign(v.CurrentFile).append(", ").append(v.FileTime);
+          hooks.sendFileInfo(message);
         }
         analyse();
       } else {
@@ -457,6 +427,7 @@ void RunFilePlay(Program& p) {
   }
   out->reset();
   out->close();
+  display.end();
   engine.endRun();
   finish();
 }

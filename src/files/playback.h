@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "files/file_loop.h"
+
 namespace qv {
 
 class Program;
@@ -14,9 +16,12 @@ class Program;
 // Plays the current file; returns when the file and the play list are done
 // or StopFlag is set. A two-channel file with "Stereo" selected plays both
 // channels and shows two half-height spectrograms; otherwise the channel
-// mode reduces it to one. The mode handler calls this for Task 3.
-void RunFilePlay(Program& p);
-inline void RunPlaybackLoop(Program& p) { RunFilePlay(p); }
+// mode reduces it to one. The mode handler calls this for Task 3. Each
+// block queued is shown as the live display shows a captured block; with
+// "DDE send file info" checked, every block's position goes out through
+// `hooks.sendFileInfo`.
+void RunFilePlay(Program& p, const FileLoopHooks& hooks = {});
+inline void RunPlaybackLoop(Program& p, const FileLoopHooks& hooks = {}) { RunFilePlay(p, hooks); }
 
 // True while a playback loop of this program runs.
 bool playbackRunning(const Program& p);
@@ -29,10 +34,6 @@ bool repositionPlayback(Program& p, int64_t filePos);
 // "GoTo" beside the position field: the typed time becomes the position of
 // a running playback ("End of File" past the end).
 void GoToS_Click(Program& p);
-
-// Daytime of a position from a "TimeTag" in the file name: the six digits
-// nine characters after the tag are the start time hhmmss. Empty without tag.
-std::string daytimeOf(const std::string& path, const std::string& timeTag, double seconds);
 
 // Attaches GoToS and the position field (a change pauses playback).
 void installPlayback(Program& p);

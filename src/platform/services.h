@@ -13,6 +13,7 @@ class Clock;
 class DiskInfo;
 class Network;
 class SurfaceFactory;
+class TextLink;
 
 struct Services {
   AudioInput* audioIn = nullptr;
@@ -24,6 +25,7 @@ struct Services {
   DiskInfo* disk = nullptr;
   Network* net = nullptr;
   SurfaceFactory* surfaces = nullptr;
+  TextLink* textLink = nullptr;
 };
 
 }  // namespace qv

@@ -18,8 +18,6 @@
 namespace qv {
 namespace {
 
-constexpr Rgb kBlack = rgb(0, 0, 0);
-constexpr Rgb kRed = rgb(255, 0, 0);
 // How long a paused loop waits for events before it looks at "Pause" again.
 constexpr int kPauseWaitMs = 50;
 // How long a pass that found no filled buffer waits for events.
@@ -29,12 +27,6 @@ constexpr int kIdleWaitMs = 2;
 // shorter than kPaceMinMs are drawn at once.
 constexpr double kPaceShare = 0.8;
 constexpr double kPaceMinMs = 20.0;
-
-int readInt16(Form& f, const char* name, int fallback) {
-  Control* c = f.find(name);
-  if (!c) return fallback;
-  return static_cast<int>(std::clamp<long long>(c->intNumber(), -32768, 32767));
-}
 
 // The recording's name part as the detector logs use it: the file name of
 // the file being recorded, without folder and extension.
@@ -49,15 +41,7 @@ std::string recordingNamePart(Program& p) {
 
 }  // namespace
 
-std::shared_ptr<Surface> spectrogramSurface(Program& p) {
-  Control& spec = p.form1()["SpecGram"];
-  const Geometry& g = spec.geometry();
-  const int w = g.width > 0 ? g.width : 640;
-  const int h = std::max(g.height, p.vars().specVsize + 97);
-  return ensureSurface(p, spec, w, h);
-}
-
-LiveLoop::LiveLoop(Program& p) : p_(p), capture_(p), tracker_(p), trigger_(p) { scratch_.reserve(64); }
+LiveLoop::LiveLoop(Program& p) : p_(p), capture_(p), display_(p) { scratch_.reserve(64); }
 
 LiveLoop::~LiveLoop() {
   if (running_) tearDown();
@@ -93,16 +77,16 @@ bool LiveLoop::setUp(bool stereo) {
   if (!engine_) return false;
   stereo_ = stereo;
   Form& f = p_.form1();
-  Form& adv = p_.options1();
   PublicVars& v = p_.vars();
 
   // 1-8: buffers, settings, clamps, derived values, window table.
   nbuf_ = Capture::WaveInBuffers(p_);
   Control& spec = f["SpecGram"];
-  picture_ = spectrogramSurface(p_);
-  if (!picture_) return false;
-  pictureWidth_ = spec.geometry().width > 0 ? spec.geometry().width : picture_->width();
-  run_ = engine_->beginRun(pictureWidth_);
+  {
+    auto picture = spectrogramSurface(p_);
+    if (!picture) return false;
+    run_ = engine_->beginRun(spec.geometry().width > 0 ? spec.geometry().width : picture->width());
+  }
   SpectrumEngine& eng = engine_->spectrum();
   if (stereo_) {
     // Two channels: every second sample, always in dB, no post-processing.
@@ -135,31 +119,14 @@ bool LiveLoop::setUp(bool stereo) {
   if (stereo_)
     if (Control* t = f.find("Check2")) t->setEnabled(false);
   engine_->UpdateForm();
-  picture_ = spectrogramSurface(p_);
-  if (!picture_) {
+  // 10-11. The picture, the off-screen bitmap and the frequency markers.
+  if (!display_.begin(stereo_)) {
     engine_->endRun();
     return false;
   }
-  pictureWidth_ = spec.geometry().width > 0 ? spec.geometry().width : picture_->width();
-  pictureWidth_ = std::min(pictureWidth_, picture_->width());
-  picture_->fillBox(0, v.specVsize, pictureWidth_, v.specVsize + 16, kInactiveBorder);
-  ColumnLayout layout;
-  layout.pictureWidth = pictureWidth_;
-  layout.specVsize = v.specVsize;
-  layout.displayHeight = std::clamp(run_.DisplayHeight, 0, v.specVsize);
-  layout.updateRate = adv.find("Combo9") ? std::max(adv["Combo9"].intNumber(), 0) : 2;
-  layout.scrollFlag = adv.find("ScrollFlag") ? std::clamp(adv["ScrollFlag"].value(), 0, 2) : 1;
-  layout.stereo = stereo_;
-  if (stereo_ && layout.scrollFlag != 0) layout.scrollFlag = 1;
-
-  // 11. The off-screen bitmap.
-  const int cols = ColumnDraw::bitmapColumns(layout);
-  bitmap_.reset();
-  if (cols > 0 && layout.displayHeight > 0 && p_.services().surfaces)
-    bitmap_ = p_.services().surfaces->create(cols, layout.displayHeight);
-  draw_.begin(*picture_, bitmap_.get(), layout);
   // Without a bitmap the columns fill the picture's image rows.
-  run_.DisplayHeight = draw_.displayHeight();
+  run_.DisplayHeight = display_.displayHeight();
+  display_.onColumn = onColumn;
 
   // 12. Counters, dither, RAM buffer.
   blocks_ = 0;
@@ -174,8 +141,7 @@ bool LiveLoop::setUp(bool stereo) {
       releaseParticipants(participantsUp_);
       participantsUp_ = 0;
       engine_->endRun();
-      draw_.end();
-      bitmap_.reset();
+      display_.end();
       if (stereo_)
         if (Control* t = f.find("Check2")) t->setEnabled(true);
       return false;
@@ -190,9 +156,7 @@ bool LiveLoop::setUp(bool stereo) {
     info.SampleRate = v.SampleRate;
     info.FFTsize = v.FFTsize;
     info.ScanStep = run_.ScanStep;
-    tracker_.start(info);
-    trigger_.offColour = kInactiveBorder;
-    trigger_.start(info);
+    display_.startDetectors(info);
   }
 
   // 15. Run information.
@@ -208,23 +172,16 @@ bool LiveLoop::setUp(bool stereo) {
   if (capture_.open(device, v.SampleRate, stereo_ ? 2 : 1, run_.BlockSize, nbuf_) != 0) {
     releaseParticipants(participantsUp_);
     participantsUp_ = 0;
-    if (!stereo_) {
-      tracker_.finish();
-      trigger_.finish();
-    }
     engine_->endRun();
-    draw_.end();
-    bitmap_.reset();
+    display_.end();
     if (stereo_)
       if (Control* t = f.find("Check2")) t->setEnabled(true);
     return false;
   }
   captureOpen_ = true;
 
-  // 17.
+  // 17. (The frequency markers were read with the bitmap.)
   Form& o1 = p_.options1();
-  draw_.setMarkers(o1.find("Check6") && o1["Check6"].checked(), readInt16(o1, "Text12", 0),
-                   readInt16(o1, "Text13", 0), readInt16(o1, "Text14", 0), readInt16(o1, "Text1", 255));
   label3_ = f.find("Label3");
   label6_ = f.find("Label6");
   label27_ = f.find("Label27");
@@ -233,8 +190,6 @@ bool LiveLoop::setUp(bool stereo) {
   label28_ = f.find("Label28");
   dateTime_ = f.find("DateTime");
   showDateTime_ = o1.find("ShowDateTime");
-  trackerBox_ = f.find("Check2");
-  rbBox_ = f.find("Check3");
   pause_ = f.find("PauseButton");
   removeOffset_ = f.find("Check1");
   offsetValue_ = f.find("Text5");
@@ -290,9 +245,9 @@ void LiveLoop::drawColumns(int upTo) {
   upTo = std::min(upTo, columnsPerBlock_);
   if (!pending_ || upTo <= nextColumn_) return;
   if (stereo_)
-    stereoColumns(nextColumn_, upTo);
-  else
-    monoColumns(nextColumn_, upTo);
+    display_.stereoColumns(nextColumn_, upTo, run_);
+  else if (display_.monoColumns(nextColumn_, upTo, run_))
+    linear_ = true;
   nextColumn_ = upTo;
   if (nextColumn_ < columnsPerBlock_) return;
   // 11. Keep the overlap for the next block.
@@ -340,7 +295,7 @@ void LiveLoop::startBlock() {
   cond_.digitalGain = v.DigitalGain;
   eng.ConditionBlock(carrySamples_, run_.BlockSize, cond_);
   // 9.
-  trackerOn_ = !stereo_ && trackerBox_ && trackerBox_->checked();
+  display_.readBlockSwitches();
   engine_->refreshZoomMode();
   // 10-11. The columns are drawn spread over the block's time (paceColumns).
   pending_ = true;
@@ -349,68 +304,6 @@ void LiveLoop::startBlock() {
   // 12.
   tick_ = clock ? clock->tickMs() : 0;
   takenMs_ = tick_;
-}
-
-void LiveLoop::monoColumns(int from, int to) {
-  PublicVars& v = p_.vars();
-  SpectrumEngine& eng = engine_->spectrum();
-  const ColourPalette& pal = engine_->palette();
-  const int h = draw_.displayHeight();
-  ColumnView view;
-  view.rows = h;
-  view.ColumnTimeMs = run_.ColumnTimeMs;
-  for (int k = from; k < to; ++k) {
-    const int s = k * run_.ScanStep;
-    ++v.ColumnCount;
-    const ColumnResult& r = eng.ComputeSpectrumColumn(s, v);
-    const int x = draw_.beginColumn(v.ColumnX);
-    view.P = eng.column();
-    view.peakToPeak = r.peakToPeak;
-    view.ColumnCount = v.ColumnCount;
-    view.ColumnX = v.ColumnX;
-    view.x = x;
-    view.PixelHz = v.PixelHz;
-    view.ZoomBase = v.ZoomBase;
-    view.Darkness = v.Darkness;
-    if (h > 0 && r.hasSpectrum) {
-      draw_.paintMono(x, eng.column(), pal);
-      if (trackerOn_) tracker_.TrackColumn(view, draw_.target());
-      if (onColumn) onColumn(eng.column(), h);
-    }
-    linear_ = linear_ || r.linear;
-    const int X = draw_.pictureX(x, v.ColumnX);
-    draw_.waveformMono(X, r.barMin, r.barMax, r.overload ? kRed : kBlack);
-    draw_.endColumn(x, v.ColumnX);
-    if (trigger_.enabled()) trigger_.TriggerColumn(view, picture_.get());
-    v.ColumnX = (v.ColumnX + 1) % std::max(pictureWidth_, 1);
-  }
-}
-
-void LiveLoop::stereoColumns(int from, int to) {
-  PublicVars& v = p_.vars();
-  SpectrumEngine& eng = engine_->spectrum();
-  const ColourPalette& pal = engine_->palette();
-  const int h = draw_.displayHeight();
-  const bool rb = rbBox_ && rbBox_->checked();
-  for (int k = from; k < to; ++k) {
-    const int s = 2 * k * run_.ScanStep;
-    ++v.ColumnCount;
-    const int x = draw_.beginColumn(v.ColumnX);
-    const int X = draw_.pictureX(x, v.ColumnX);
-    draw_.stripStereo(X);
-    for (int ch = 0; ch < 2; ++ch) {
-      const ColumnResult& r = eng.ComputeSpectrumColumn(s + ch, v);
-      if (h > 0 && r.hasSpectrum) {
-        draw_.paintStereo(x, ch, eng.column(), pal, rb);
-        if (onColumn) onColumn(eng.column(), h);
-      }
-      const int lo = static_cast<int>(std::nearbyint(std::clamp(r.min / 2048.0f, -64.0f, 64.0f)));
-      const int hi = static_cast<int>(std::nearbyint(std::clamp(r.max / 2048.0f, -64.0f, 64.0f)));
-      draw_.barStereo(X, ch, lo, hi, r.overload ? kRed : kBlack);
-    }
-    draw_.endColumn(x, v.ColumnX);
-    v.ColumnX = (v.ColumnX + 1) % std::max(pictureWidth_, 1);
-  }
 }
 
 void LiveLoop::passEnd(bool tookBlock) {
@@ -447,15 +340,10 @@ void LiveLoop::tearDown() {
   participantsUp_ = 0;
   if (captureOpen_) capture_.close();
   captureOpen_ = false;
-  draw_.end();
-  bitmap_.reset();
+  display_.end();
   engine_->endRun();
-  if (!stereo_) {
-    tracker_.finish();
-    trigger_.finish();
-  } else if (Control* t = p_.form1().find("Check2")) {
-    t->setEnabled(true);
-  }
+  if (stereo_)
+    if (Control* t = p_.form1().find("Check2")) t->setEnabled(true);
   running_ = false;
   p_.vars().StopFlag = true;
 }

@@ -21,10 +21,8 @@
 
 #include "analysis/settings.h"
 #include "analysis/spectrum.h"
+#include "realtime/block_display.h"
 #include "realtime/capture.h"
-#include "realtime/column_draw.h"
-#include "realtime/tracker.h"
-#include "realtime/trigger.h"
 
 namespace qv {
 
@@ -32,9 +30,6 @@ class Program;
 class Control;
 class Surface;
 class AnalysisEngine;
-
-// The designer size of the spectrogram picture when none has been laid out.
-std::shared_ptr<Surface> spectrogramSurface(Program& p);
 
 class LiveLoop {
  public:
@@ -57,17 +52,18 @@ class LiveLoop {
   bool running() const { return running_; }
   bool stereo() const { return stereo_; }
   const RunParams& params() const { return run_; }
-  const ColumnDraw& draw() const { return draw_; }
+  const ColumnDraw& draw() const { return display_.draw(); }
   const Capture& capture() const { return capture_; }
   int columnsPerBlock() const { return columnsPerBlock_; }
   int carrySamples() const { return carrySamples_; }
   int64_t blocks() const { return blocks_; }
   int64_t idlePasses() const { return idle_; }
   double SpecGramTimer() const { return specGramTimer_; }
-  const FrequencyTracker& tracker() const { return tracker_; }
-  const LevelTrigger& trigger() const { return trigger_; }
+  const FrequencyTracker& tracker() const { return display_.tracker(); }
+  const LevelTrigger& trigger() const { return display_.trigger(); }
 
-  // Called with each finished column's display values (tests, spectrum views).
+  // Called with each finished column's display values (tests, spectrum views);
+  // taken at set-up.
   std::function<void(const float*, int)> onColumn;
 
  private:
@@ -76,8 +72,6 @@ class LiveLoop {
   void drawColumns(int upTo);
   void paceColumns();
   void finishPending();
-  void monoColumns(int from, int to);
-  void stereoColumns(int from, int to);
   void passEnd(bool tookBlock);
   void releaseParticipants(size_t count);
   void setLabel(Control* c, const char* text, int n);
@@ -86,13 +80,9 @@ class LiveLoop {
   Program& p_;
   AnalysisEngine* engine_ = nullptr;
   Capture capture_;
-  ColumnDraw draw_;
-  FrequencyTracker tracker_;
-  LevelTrigger trigger_;
+  BlockDisplay display_;
   RunParams run_;
   ConditionSetup cond_;
-  std::shared_ptr<Surface> picture_;
-  std::shared_ptr<Surface> bitmap_;
   bool running_ = false;
   bool stereo_ = false;
   bool captureOpen_ = false;
@@ -100,12 +90,10 @@ class LiveLoop {
   int nbuf_ = 0;
   int columnsPerBlock_ = 0;
   int carrySamples_ = 0;
-  int pictureWidth_ = 0;
   int64_t blocks_ = 0;
   int64_t idle_ = 0;
   int64_t tick_ = 0;
   double specGramTimer_ = 0;
-  bool trackerOn_ = false;
   bool paused_ = false;
 
   // Controls read or written per block, looked up once per run.
@@ -117,8 +105,6 @@ class LiveLoop {
   Control* label28_ = nullptr;
   Control* dateTime_ = nullptr;
   Control* showDateTime_ = nullptr;
-  Control* trackerBox_ = nullptr;
-  Control* rbBox_ = nullptr;
   Control* pause_ = nullptr;
   Control* removeOffset_ = nullptr;
   Control* offsetValue_ = nullptr;

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "core/program.h"
+#include "platform/surface.h"
 #include "files/playback.h"
 #include "files/markers.h"
 #include "files/playlist.h"
@@ -33,12 +35,45 @@ struct PlaybackRig : test::ProgramRig {
     RunFilePlay(p());
   }
   int block() { return form1("Combo1").intNumber(); }
+  // FFT 512, window 512, hop 256, blocks of 2048 samples: a block is eight
+  // columns and the first column of a file falls left of the picture.
+  void smallBlocks(int updateRate, int scrollFlag) {
+    form1("Combo1").setText("2048");
+    form1("Combo3").setText("512");
+    form1("Combo4").setText("512");
+    form1("Combo6").setText("256");
+    options1("Combo9").setText(std::to_string(updateRate));
+    options1("ScrollFlag").setValue(scrollFlag);
+  }
+  Surface& picture() { return *form1("SpecGram").surface(); }
+  int width() { return form1("SpecGram").geometry().width; }
+  int specVsize() { return p().vars().specVsize; }
+  // A picture column whose spectrogram rows show anything but the background.
+  bool painted(int x) {
+    Surface& s = picture();
+    for (int y = 0; y < specVsize(); ++y)
+      if (s.pixel(x, y) != s.background()) return true;
+    return false;
+  }
   // What was played after the two silent buffers that start the ring.
   std::vector<int16_t> playedAfterPriming(int perBuffer) {
     auto& v = audioOut.played;
     return std::vector<int16_t>(v.begin() + std::min<long>(2L * perBuffer, long(v.size())), v.end());
   }
 };
+
+// Broadband and loud, so every column has colour in every row.
+std::vector<int16_t> noise(size_t n) {
+  std::vector<int16_t> v(n);
+  uint32_t x = 12345;
+  for (auto& s : v) {
+    x = x * 1103515245u + 12345u;
+    s = static_cast<int16_t>(static_cast<int>((x >> 16) & 0x3FFF) - 0x2000);
+  }
+  return v;
+}
+
+size_t lineCount(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
 
 bool startsWith(const std::vector<int16_t>& v, const std::vector<int16_t>& prefix) {
   return v.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), v.begin());
@@ -208,13 +243,214 @@ TEST(Playback, NoCurrentFileDoesNothing) {
               std::find(r.audioOut.calls.begin(), r.audioOut.calls.end(), "write") == r.audioOut.calls.end());
 }
 
-TEST(Playback, DaytimeFromTheTimeTagInTheFileName) {
-  EXPECT_EQ(daytimeOf("/x/x_20030512_134501.wav", "2003", 30), "13:45:31.000");
-  EXPECT_EQ(daytimeOf("/x/plain.wav", "2003", 30), "");
+TEST(Playback, DaytimeFromTheTimeTagInTheFileNameFollowsThePosition) {
+  PlaybackRig r;
+  r.options0("TimeTag").setText("2003");
+  r.play(r.wav("x_20030512_134501.wav", 8000, 1, test::ramp(8000 * 3)));
+  // The last block read ends 3 s into the file.
+  EXPECT_EQ(r.form1("Label5").caption(), "Daytime: 13:45:04.000");
+
+  PlaybackRig plain;
+  plain.options0("TimeTag").setText("2003");
+  plain.play(plain.wav("plain.wav", 8000, 1, test::ramp(8000)));
+  EXPECT_EQ(plain.form1("Label5").caption().find("Daytime"), std::string::npos);
+
+  EXPECT_EQ(fileStartTime("/x/x_20030512_134501.wav", "2003"), "13:45:01");
+  EXPECT_FALSE(fileStartTime("/x/plain.wav", "2003").has_value());
   EXPECT_DOUBLE_EQ(ParseDuration("1:02:03"), 3723);
   EXPECT_DOUBLE_EQ(ParseDuration("2:30"), 150);
   EXPECT_DOUBLE_EQ(ParseDuration("45"), 45);
   EXPECT_DOUBLE_EQ(ParseDuration("abc"), 0);
+}
+
+// ---- What playback shows: the live display's columns, detectors and markers.
+
+TEST(PlaybackDisplay, ScrollingKeepsTheNewestColumnsAtTheRightAndInPlaceWritesFromTheLeft) {
+  const auto samples = noise(2048 * 10);  // 80 columns, the first left of the picture
+  PlaybackRig scroll;
+  scroll.smallBlocks(4, 1);
+  scroll.play(scroll.wav("n.wav", 8000, 1, samples));
+  const int w = scroll.width();
+  ASSERT_GT(w, 200);
+  ASSERT_EQ(scroll.p().vars().ColumnCount, 79);
+  // 19 full groups of four were copied and scrolled: they stand just left of
+  // the strip where the next group is collected; the rest is untouched.
+  int left = 0;
+  for (int x = 0; x < w - 4; ++x) left += scroll.painted(x);
+  EXPECT_EQ(left, 76);
+  EXPECT_TRUE(scroll.painted(w - 5));
+  EXPECT_TRUE(scroll.painted(w - 4 - 76));
+  EXPECT_FALSE(scroll.painted(w - 4 - 77));
+  EXPECT_FALSE(scroll.painted(0));
+
+  PlaybackRig inPlace;
+  inPlace.smallBlocks(4, 0);
+  inPlace.play(inPlace.wav("n.wav", 8000, 1, samples));
+  EXPECT_TRUE(inPlace.painted(0));
+  EXPECT_TRUE(inPlace.painted(75));
+  // The last three columns wait in the bitmap for their group to fill.
+  EXPECT_FALSE(inPlace.painted(76));
+  EXPECT_FALSE(inPlace.painted(inPlace.width() - 5));
+}
+
+TEST(PlaybackDisplay, TrackerWritesATrackRowPerColumnOfAToneAndTheTriggerOneEvent) {
+  PlaybackRig r;
+  r.smallBlocks(1, 0);
+  r.form1("Check2").setValue(1);
+  r.options1("TrackToFileFlag").setValue(1);
+  r.options1("TriggerFlag").setValue(1);
+  r.options1("TriggerToFileFlag").setValue(1);
+  r.options0("AddTimeStamp").setValue(0);
+  // 2000 Hz is display row 64 at 16000 Hz with a 512-point transform.
+  r.play(r.wav("t.wav", 16000, 1, test::tone(2048 * 8, 16000, 2000)));
+  const std::string track = test::readFile(r.home.file("track.track.txt"));
+  ASSERT_NE(track.find("DayTime"), std::string::npos);
+  EXPECT_EQ(r.p().vars().ColumnCount, 63);
+  EXPECT_EQ(lineCount(track), 2u + 63u);
+  size_t at = track.find('\n', track.find("DayTime"));
+  for (int row = 0; row < 63; ++row) {
+    const size_t end = track.find('\n', at + 1);
+    ASSERT_NE(track.substr(at + 1, end - at).find(" 2000 "), std::string::npos) << "row " << row;
+    at = end;
+  }
+  // The tracker marks the tone's row in red on the picture.
+  EXPECT_EQ(r.picture().pixel(10, r.specVsize() - 1 - 64), rgb(255, 0, 0));
+  // One continuous event: two header lines and one record, its mark on the strip.
+  const std::string trig = test::readFile(r.home.file("trigger.trig.txt"));
+  EXPECT_NE(trig.find("PP"), std::string::npos);
+  EXPECT_EQ(lineCount(trig), 3u);
+  EXPECT_EQ(r.picture().pixel(5, 268), rgb(255, 255, 0));
+}
+
+TEST(PlaybackDisplay, AveragingModeHoldsTheToneAfterItEnds) {
+  // One second of tone, then one of silence.
+  auto samples = test::tone(16384, 16000, 2000);
+  samples.resize(2 * 16384, 0);
+  auto lastColumn = [&](const char* mode, int& toneRow, int& quietRow) {
+    PlaybackRig r;
+    r.smallBlocks(1, 0);
+    r.options1("AvgCombo").setText(mode);
+    r.play(r.wav("a.wav", 16000, 1, samples));
+    const int x = static_cast<int>(r.p().vars().ColumnCount) - 1;
+    toneRow = static_cast<int>(r.picture().pixel(x, r.specVsize() - 1 - 64));
+    quietRow = static_cast<int>(r.picture().pixel(x, r.specVsize() - 1 - 100));
+  };
+  int tone = 0, quiet = 0;
+  lastColumn("0 - Off", tone, quiet);
+  EXPECT_EQ(tone, quiet);
+  lastColumn("3 - Hold Max", tone, quiet);
+  EXPECT_NE(tone, quiet);
+}
+
+TEST(PlaybackDisplay, TestMarkersStandAtTheirSamplesAndScrollWithThePicture) {
+  const auto samples = noise(2048 * 10);
+  auto markerFile = [](PlaybackRig& r) {
+    test::writeFile(r.p().programFile("TEST.mrk"), "1, 10240, 0, 0, \"first\"\r\n2, 9999999, 0, 0, \"beyond\"\r\n");
+  };
+  const Rgb red = rgb(255, 0, 0);
+
+  PlaybackRig r;
+  r.smallBlocks(1, 0);
+  markerFile(r);
+  r.play(r.wav("m.wav", 8000, 1, samples));
+  EXPECT_EQ(r.form1("HeadLine").text(), " 2 Markers");
+  // Sample 10240 starts the window of column 40 (hop 256).
+  const int sv = r.specVsize();
+  EXPECT_EQ(r.picture().pixel(40, sv + 1), red);
+  EXPECT_EQ(r.picture().pixel(40, sv + 44), red);
+  EXPECT_NE(r.picture().pixel(40, sv + 60), red);
+  EXPECT_NE(r.picture().pixel(39, sv + 30), red);
+  EXPECT_NE(r.picture().pixel(41, sv + 30), red);
+  // Nothing else carries a marker line.
+  int lines = 0;
+  for (int x = 0; x < r.width(); ++x) lines += r.picture().pixel(x, sv + 40) == red;
+  EXPECT_EQ(lines, 1);
+
+  PlaybackRig s;
+  s.smallBlocks(1, 1);
+  markerFile(s);
+  s.play(s.wav("m.wav", 8000, 1, samples));
+  // Each column scrolls the picture by one: column 40 of 79 now stands 38
+  // columns left of the newest, which sits just left of the collecting strip.
+  const int x = s.width() - 2 - (79 - 1 - 40);
+  EXPECT_EQ(s.picture().pixel(x, s.specVsize() + 30), red);
+  EXPECT_NE(s.picture().pixel(x + 1, s.specVsize() + 30), red);
+}
+
+TEST(PlaybackDisplay, StereoShowsEachChannelInItsHalfAndKeepsNoLogs) {
+  PlaybackRig r;
+  r.smallBlocks(1, 0);
+  r.options0("OptionCS0").setValue(1);
+  r.form1("Check2").setValue(1);
+  r.options1("TrackToFileFlag").setValue(1);
+  r.options1("TriggerFlag").setValue(1);
+  r.options1("TriggerToFileFlag").setValue(1);
+  r.options0("AddTimeStamp").setValue(0);
+  // A tone on the left, silence on the right.
+  const auto left = test::tone(2048 * 4, 16000, 2000);
+  std::vector<int16_t> inter;
+  for (int16_t v : left) {
+    inter.push_back(v);
+    inter.push_back(0);
+  }
+  r.play(r.wav("s.wav", 16000, 2, inter));
+  EXPECT_FALSE(std::filesystem::exists(r.home.file("track.track.txt")));
+  EXPECT_FALSE(std::filesystem::exists(r.home.file("trigger.trig.txt")));
+  // 128 rows a channel, display rows paired: the tone's row 64 is pair 32.
+  Surface& pic = r.picture();
+  const int x = 10;
+  EXPECT_NE(pic.pixel(x, 127 - 32), pic.pixel(x, 127 - 60));
+  for (int y = 128; y < 256; ++y) ASSERT_EQ(pic.pixel(x, y), pic.pixel(x, 128)) << y;
+  EXPECT_NE(pic.pixel(x, 127 - 32), pic.pixel(x, 255 - 32));
+}
+
+// ---- "DDE send file info": every block's position through the text link.
+
+struct LinkRig : PlaybackRig {
+  LinkRig() {
+    smallBlocks(2, 1);
+    options0("CheckDDEsend").setValue(1);
+    options2("Text5").setText("FileInfo");
+  }
+  // Start in "File Analysis + Play", as the operator does.
+  void start(const std::string& path) {
+    p().vars().CurrentFile = path;
+    form1("StartStop").click();
+  }
+};
+
+TEST(PlaybackLink, EachBlockSendsThePathAndItsPosition) {
+  LinkRig r;
+  r.options2("Text4").setText("192.168.1.20:7010");
+  const std::string path = r.wav("d.wav", 8000, 1, noise(2048 * 10));
+  r.start(path);
+  ASSERT_EQ(r.textLink.sent.size(), 10u);
+  EXPECT_EQ(r.textLink.sent.front().text, path + ", 00:00:00.256");
+  EXPECT_EQ(r.textLink.sent.back().text, path + ", 00:00:02.560");
+  EXPECT_EQ(r.textLink.sent.front().host, "192.168.1.20");
+  EXPECT_EQ(r.textLink.sent.front().port, 7010);
+  EXPECT_EQ(r.textLink.sent.front().datagram, "FileInfo\t" + path + ", 00:00:00.256");
+  EXPECT_EQ(r.options2("Text3").text(), path + ", 00:00:02.560");
+
+  LinkRig off;
+  off.options0("CheckDDEsend").setValue(0);
+  off.options2("Text4").setText("7010");
+  off.start(off.wav("d.wav", 8000, 1, noise(2048 * 2)));
+  EXPECT_TRUE(off.textLink.sent.empty());
+}
+
+TEST(PlaybackLink, ABadTopicSendsNothingAndSaysWhyOnce) {
+  LinkRig r;
+  r.options2("Text4").setText("nowhere");
+  r.start(r.wav("d.wav", 8000, 1, noise(2048 * 6)));
+  EXPECT_TRUE(r.textLink.sent.empty());
+  const std::string status = r.p().status();
+  EXPECT_EQ(status.rfind("Text link: bad link topic \"nowhere\"", 0), 0u) << status;
+  size_t n = 0;
+  for (size_t at = status.find("Text link"); at != std::string::npos; at = status.find("Text link", at + 1)) ++n;
+  EXPECT_EQ(n, 1u);
+  // Playback itself went on to the end of the file.
+  EXPECT_EQ(r.form1("Label3").caption(), "00:00:01.536");
 }
 
 }  // namespace

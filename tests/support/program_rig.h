@@ -10,6 +10,7 @@
 #include "platform/doubles/fake_clock.h"
 #include "platform/doubles/fake_disk.h"
 #include "platform/doubles/fake_network.h"
+#include "platform/doubles/recording_text_link.h"
 #include "platform/doubles/scripted_dialogs.h"
 #include "platform/doubles/scripted_pump.h"
 #include "platform/fftw/fftw_dsp.h"
@@ -29,6 +30,7 @@ struct ProgramRig {
   FakeDisk disk;
   FakeNetwork net;
   QImageSurfaceFactory surfaces;
+  RecordingTextLink textLink;
   std::unique_ptr<Program> program;
   std::unique_ptr<Subsystems> subsystems;
 
@@ -43,6 +45,7 @@ struct ProgramRig {
     s.disk = &disk;
     s.net = &net;
     s.surfaces = &surfaces;
+    s.textLink = &textLink;
     program = std::make_unique<Program>(s, home.path());
     subsystems = assembleProgram(*program);
     // Nothing a test does may land in the user's own folders.

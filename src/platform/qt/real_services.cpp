@@ -7,6 +7,7 @@
 #include "platform/qt/qt_network.h"
 #include "platform/qt/std_disk.h"
 #include "platform/qt/system_clock.h"
+#include "platform/text_link.h"
 
 namespace qv {
 
@@ -17,7 +18,8 @@ RealServices::RealServices()
       clock_(std::make_unique<SystemClock>()),
       disk_(std::make_unique<StdDisk>()),
       net_(std::make_unique<QtNetwork>()),
-      surfaces_(std::make_unique<QImageSurfaceFactory>()) {}
+      surfaces_(std::make_unique<QImageSurfaceFactory>()),
+      textLink_(std::make_unique<UdpTextLink>(*net_)) {}
 
 RealServices::~RealServices() = default;
 
@@ -30,6 +32,7 @@ Services RealServices::services() const {
   s.disk = disk_.get();
   s.net = net_.get();
   s.surfaces = surfaces_.get();
+  s.textLink = textLink_.get();
   return s;
 }
 

@@ -16,6 +16,7 @@ class SystemClock;
 class StdDisk;
 class QtNetwork;
 class QImageSurfaceFactory;
+class UdpTextLink;
 
 class RealServices {
  public:
@@ -38,6 +39,7 @@ class RealServices {
   std::unique_ptr<StdDisk> disk_;
   std::unique_ptr<QtNetwork> net_;
   std::unique_ptr<QImageSurfaceFactory> surfaces_;
+  std::unique_ptr<UdpTextLink> textLink_;
 };
 
 }  // namespace qv
