@@ -9,6 +9,8 @@
 #include <random>
 #include <vector>
 
+#include "analysis/aligned.h"
+
 #include "analysis/window.h"
 
 namespace qv {
@@ -104,7 +106,8 @@ class SpectrumEngine {
   Dsp& dsp_;
   std::vector<int16_t> samples_;
   std::vector<float> window_;
-  std::vector<float> work_;
+  // Aligned for the vector instructions of the transform.
+  std::vector<float, AlignedAllocator<float>> work_;
   std::vector<float> column_;
   std::unique_ptr<RealFft> fft_;
   ColumnSetup setup_;

@@ -54,6 +54,29 @@ double hanningSineDb(double amplitude, double toneBins, int bin, int n, int orde
   return 20 * std::log10(power) - (12 * order - 60);
 }
 
+// The transform takes the vector plan on aligned arrays and another on any
+// other address; both give the unscaled transform.
+TEST(Spectrum, TheTransformIsTheSameOnAlignedAndMisalignedArrays) {
+  FftwDsp dsp;
+  auto fft = dsp.planRealFft(8);
+  const int n = 256;
+  std::vector<float> storage(2 * n + 64);
+  float* aligned = storage.data();
+  while (reinterpret_cast<uintptr_t>(aligned) % 64 != 0) ++aligned;
+  float* odd = aligned + n + 16 + 1;  // 4 bytes past a 64-byte boundary
+  for (int i = 0; i < n; ++i) aligned[i] = odd[i] = static_cast<float>(std::cos(2 * kPi * 5 * i / n) + 0.25);
+  aligned[n] = aligned[n + 1] = odd[n] = odd[n + 1] = 0;
+  fft->forward(aligned);
+  fft->forward(odd);
+  for (int k = 0; k <= n / 2; ++k) {
+    const double re = k == 0 ? 0.25 * n : (k == 5 ? n / 2.0 : 0.0);
+    ASSERT_NEAR(aligned[2 * k], re, 1e-3) << k;
+    ASSERT_NEAR(aligned[2 * k + 1], 0, 1e-3) << k;
+    ASSERT_NEAR(odd[2 * k], aligned[2 * k], 1e-3) << k;
+    ASSERT_NEAR(odd[2 * k + 1], aligned[2 * k + 1], 1e-3) << k;
+  }
+}
+
 TEST(Spectrum, FullScaleSineAtOneKilohertzPeaksAtItsBinWithTheAnalyticLevel) {
   Rig r;
   r.sine(1000, 32767);
