@@ -93,7 +93,9 @@ int runQuorvel(int argc, char** argv) {
   auto stopAndQuit = [&] {
     program.requestStop();
     quitRequested = true;
-    QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+    // exit(), not quit(): quit() offers the windows a close first, and the
+    // main window's close asks the exit question nobody is there to answer.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
   };
 
   // SIGINT and SIGTERM stop like the Stop button, then the program exits.
@@ -122,7 +124,7 @@ int runQuorvel(int argc, char** argv) {
   std::unique_ptr<Views> views;
   if (!cl.headless) {
     views = std::make_unique<Views>(program);
-    views->main().setCloseGuard([&] { return requestShutdown(program, hooks); });
+    views->main().setCloseGuard([&] { return quitRequested || requestShutdown(program, hooks); });
     static_cast<QtDialogs*>(dialogs.get())->setParent(&views->main());
   }
   startUp(program, cl, hooks);

@@ -50,6 +50,26 @@ TEST(Executable, HeadlessRunEndsCleanlyAfterQuitAfter) {
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
 }
 
+// With its windows, a timed or signalled end must not stop at the exit
+// question (nobody is there to answer it), also while a run is going.
+TEST(Executable, WindowedRunEndsAfterQuitAfterWithoutAskingAndSigtermToo) {
+  test::TempDir home;
+  const QString h = QString::fromStdString(home.path());
+  ProcessResult r = runQuorvel({"--home", h, "--task", "1", "--start", "--quit-after", "1"}, 15000);
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+
+  QProcess p;
+  p.start(QUORVEL_EXE, {"--home", h});
+  ASSERT_TRUE(p.waitForStarted());
+  p.waitForFinished(1500);
+  ASSERT_EQ(p.state(), QProcess::Running);
+  p.terminate();
+  const bool ended = p.waitForFinished(10000);
+  if (!ended) p.kill();
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(p.exitCode(), 0);
+}
+
 TEST(Executable, SetWithAnUnknownControlSaysSoAndGoesOn) {
   test::TempDir home;
   ProcessResult r = runQuorvel({"--headless", "--home", QString::fromStdString(home.path()), "--set", "FORM1.NoSuchBox=3",
