@@ -333,28 +333,34 @@ RenderResult renderFile(const std::string& input, const std::string& outBase, co
   // short loud events survive the squeeze.
   std::vector<float> peak(static_cast<size_t>(rows), -1e30f);
   int peakX = -1;
-  auto plotPeak = [&]() {
-    if (peakX < 0 || !canvas.surface) return;
+  // Draws display values (row 0 lowest) into plot column `px`.
+  auto plotColumn = [&](int px, const float* values) {
     Surface& sf = *canvas.surface;
-    const int x = canvas.layout.left + peakX;
+    const int x = canvas.layout.left + px;
     if (!slotRows.empty()) {
       if (tileX0 >= 0 && (x != tileEnd || x >= tileX0 + kTile)) flushTile();
       if (tileX0 < 0) tileX0 = x;
       uint8_t* t = tile.data() + (x - tileX0);
       for (int r = 0; r < rows; ++r)
-        t[static_cast<size_t>(rows - 1 - r) * kTile] =
-            slotOfEntry[static_cast<size_t>(ColourPalette::slot(peak[static_cast<size_t>(r)]))];
+        t[static_cast<size_t>(rows - 1 - r) * kTile] = slotOfEntry[static_cast<size_t>(ColourPalette::slot(values[r]))];
       tileEnd = x + 1;
     } else if (!plotRows.empty()) {
       // Row r is drawn at plotRows[rows - 1 - r]: lowest frequency at the bottom.
       for (int r = 0; r < rows; ++r)
-        plotRows[static_cast<size_t>(rows - 1 - r)][x] = 0xFF000000u | s.palette.lookup(peak[static_cast<size_t>(r)]);
+        plotRows[static_cast<size_t>(rows - 1 - r)][x] = 0xFF000000u | s.palette.lookup(values[r]);
     } else {
-      for (int r = 0; r < rows; ++r) sf.setPixel(x, base.top + rows - 1 - r, s.palette.lookup(peak[static_cast<size_t>(r)]));
+      for (int r = 0; r < rows; ++r) sf.setPixel(x, base.top + rows - 1 - r, s.palette.lookup(values[r]));
     }
+  };
+  auto plotPeak = [&]() {
+    if (peakX < 0 || !canvas.surface) return;
+    plotColumn(peakX, peak.data());
     std::fill(peak.begin(), peak.end(), -1e30f);
     peakX = -1;
   };
+  // One column per pixel (screens, or a whole image as wide as the file):
+  // nothing to combine.
+  const bool columnPerPixel = o.frames || imageColumns == total;
 
   auto finishCanvas = [&]() {
     if (!canvas.surface) return true;
@@ -407,9 +413,13 @@ RenderResult renderFile(const std::string& input, const std::string& outBase, co
         } else {
           px = static_cast<int>(k * imageColumns / total);
         }
-        if (px != peakX) plotPeak();
-        peakX = px;
-        for (int r = 0; r < rows; ++r) peak[static_cast<size_t>(r)] = std::max(peak[static_cast<size_t>(r)], col[r]);
+        if (columnPerPixel) {
+          plotColumn(px, col);
+        } else {
+          if (px != peakX) plotPeak();
+          peakX = px;
+          for (int r = 0; r < rows; ++r) peak[static_cast<size_t>(r)] = std::max(peak[static_cast<size_t>(r)], col[r]);
+        }
         ++res.columns;
         if (columnsDone && (res.columns & 255) == 0) columnsDone->fetch_add(256, std::memory_order_relaxed);
       }
