@@ -14,6 +14,7 @@
 #include "analysis/engine.h"
 #include "analysis/text_format.h"
 #include "core/program.h"
+#include "files/file_loop.h"
 #include "files/sample_reader.h"
 #include "platform/surface.h"
 #include "realtime/spectrum_ops.h"
@@ -76,22 +77,6 @@ int chanModeNumber(const std::string& letters) {
   if (letters == "L+R") return 3;
   if (letters == "L-R") return 4;
   return 1;  // "L", and "Stereo" read as its left channel as the file analysis does
-}
-
-void reduce(const int16_t* in, int16_t* out, size_t frames, int channels, int mode) {
-  if (channels == 1) {
-    std::memcpy(out, in, frames * sizeof(int16_t));
-    return;
-  }
-  for (size_t i = 0; i < frames; ++i) {
-    const int l = in[i * channels], r = in[i * channels + 1];
-    switch (mode) {
-      case 2: out[i] = static_cast<int16_t>(r); break;
-      case 3: out[i] = static_cast<int16_t>(std::nearbyint(l / 2.0 + r / 2.0)); break;
-      case 4: out[i] = static_cast<int16_t>(static_cast<uint16_t>(l - r)); break;
-      default: out[i] = static_cast<int16_t>(l); break;
-    }
-  }
 }
 
 bool endsWithPng(const std::string& s) {
@@ -394,7 +379,7 @@ RenderResult renderFile(const std::string& input, const std::string& outBase, co
     while (k < total) {
       size_t got = reader.readFrames(frame, rd.data(), static_cast<size_t>(block));
       frame += static_cast<int64_t>(got);
-      reduce(rd.data(), x + carry, got, channels, s.chanMode);
+      reduceChannels(s.chanMode, rd.data(), got, channels, x + carry);
       std::fill(x + carry + got, x + carry + block, int16_t{0});
       eng.ConditionBlock(carry, block, s.condition);
       for (int j = 0; j < perBlock && k < total; ++j, ++k) {

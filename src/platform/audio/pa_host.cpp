@@ -1,5 +1,7 @@
 #include "platform/audio/pa_host.h"
 
+#include "platform/audio.h"
+
 #include <fcntl.h>
 #include <portaudio.h>
 #include <unistd.h>
@@ -66,6 +68,20 @@ void PaHost::streamOpened() {
 void PaHost::streamClosed() {
   std::lock_guard lock(g_mutex);
   --g_streams;
+}
+
+void PaHost::closeStream(void*& stream) {
+  if (!stream) return;
+  QuietStderr quiet;
+  Pa_CloseStream(static_cast<PaStream*>(stream));
+  stream = nullptr;
+  streamClosed();
+}
+
+int PaHost::openErrorCode(int paError) {
+  return paError == paInvalidSampleRate || paError == paInvalidChannelCount || paError == paSampleFormatNotSupported
+             ? kWaveBadFormat
+             : kWaveBadDevice;
 }
 
 std::vector<PaDeviceEntry> PaHost::scan() {

@@ -34,6 +34,11 @@ class PaHost {
   // Streams open in the process: no rescan while any is.
   static void streamOpened();
   static void streamClosed();
+  // Closes a stream opened by either direction, quietly, and counts it closed.
+  static void closeStream(void*& stream);
+  // The device error code a failed stream open stands for: a format the
+  // device refuses, or the device itself.
+  static int openErrorCode(int paError);
 
  private:
   std::vector<PaDeviceEntry> list();

@@ -153,11 +153,7 @@ int PortAudioInput::open(int device, const WaveFormat& f) {
       QuietStderr quiet;
       PaError r = Pa_OpenStream(&s, &p, nullptr, f.sampleRate, paFramesPerBufferUnspecified, paClipOff,
                                 &captureCallback, this);
-      if (r != paNoError) return fail(r == paInvalidSampleRate || r == paInvalidChannelCount ||
-                                              r == paSampleFormatNotSupported
-                                          ? kWaveBadFormat
-                                          : kWaveBadDevice,
-                                      Pa_GetErrorText(r));
+      if (r != paNoError) return fail(PaHost::openErrorCode(r), Pa_GetErrorText(r));
       stream_ = s;
       PaHost::streamOpened();
       break;
@@ -227,12 +223,7 @@ int PortAudioInput::reset() {
 int PortAudioInput::close() {
   if (!open_) return kWaveOk;
   reset();
-  if (stream_) {
-    QuietStderr quiet;
-    Pa_CloseStream(static_cast<PaStream*>(stream_));
-    stream_ = nullptr;
-    PaHost::streamClosed();
-  }
+  PaHost::closeStream(stream_);
   gen_.reset();
   wav_.unload();
   scratch_.clear();

@@ -117,11 +117,7 @@ int PortAudioOutput::open(int device, const WaveFormat& f) {
     QuietStderr quiet;
     PaError r =
         Pa_OpenStream(&s, nullptr, &p, f.sampleRate, paFramesPerBufferUnspecified, paClipOff, &playCallback, this);
-    if (r != paNoError)
-      return fail(r == paInvalidSampleRate || r == paInvalidChannelCount || r == paSampleFormatNotSupported
-                      ? kWaveBadFormat
-                      : kWaveBadDevice,
-                  Pa_GetErrorText(r));
+    if (r != paNoError) return fail(PaHost::openErrorCode(r), Pa_GetErrorText(r));
     stream_ = s;
     PaHost::streamOpened();
   }
@@ -172,12 +168,7 @@ int PortAudioOutput::reset() {
 int PortAudioOutput::close() {
   if (!open_) return kWaveOk;
   reset();
-  if (stream_) {
-    QuietStderr quiet;
-    Pa_CloseStream(static_cast<PaStream*>(stream_));
-    stream_ = nullptr;
-    PaHost::streamClosed();
-  }
+  PaHost::closeStream(stream_);
   scratch_.clear();
   scratch_.shrink_to_fit();
   open_ = false;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/audio.h"
@@ -24,23 +25,18 @@ inline void handBack(WaveBuffer* b, uint32_t bytes) {
 }
 }  // namespace fake_audio_detail
 
-class FakeAudioInput : public AudioInput {
+// Device list, format query and open, recorded the same way in both directions.
+template <typename Device>
+class FakeAudioDevice : public Device {
  public:
-  std::vector<AudioDeviceInfo> deviceList{{"Default Input Device", 2}, {"Fake Card", 2}};
+  explicit FakeAudioDevice(std::vector<AudioDeviceInfo> list) : deviceList(std::move(list)) {}
+  std::vector<AudioDeviceInfo> deviceList;
   int queryResult = kWaveOk;  // answer of queryFormat (and of open, which queries first)
   int openResult = kWaveOk;   // answer of open once the query passed
-  int startResult = kWaveOk;
-
-  // What was called, in order: "query(-1,48000,1,16)", "open(...)", "add(1)"
-  // (buffers numbered by their first addition: 0, 1, ...), "start", "stop",
-  // "reset", "close".
   std::vector<std::string> calls;
-  std::vector<WaveBuffer*> added;  // every addBuffer, in call order
   WaveFormat openFormat;
   int openDevice = -99;
   bool isOpen = false;
-  bool started = false;
-  uint64_t lostBlocks = 0;  // completeNext calls that found nothing queued
 
   std::vector<AudioDeviceInfo> devices() override {
     calls.push_back("devices");
@@ -60,6 +56,18 @@ class FakeAudioInput : public AudioInput {
     isOpen = true;
     return kWaveOk;
   }
+};
+
+// calls: "query(-1,48000,1,16)", "open(...)", "add(1)" (buffers numbered by
+// their first addition: 0, 1, ...), "start", "stop", "reset", "close".
+class FakeAudioInput : public FakeAudioDevice<AudioInput> {
+ public:
+  FakeAudioInput() : FakeAudioDevice({{"Default Input Device", 2}, {"Fake Card", 2}}) {}
+  int startResult = kWaveOk;
+  std::vector<WaveBuffer*> added;  // every addBuffer, in call order
+  bool started = false;
+  uint64_t lostBlocks = 0;  // completeNext calls that found nothing queued
+
   int addBuffer(WaveBuffer& b) override {
     auto first = std::find(distinct_.begin(), distinct_.end(), &b);
     size_t id = size_t(first - distinct_.begin());
@@ -140,35 +148,13 @@ class FakeAudioInput : public AudioInput {
   std::vector<WaveBuffer*> distinct_;
 };
 
-class FakeAudioOutput : public AudioOutput {
+// calls: "query(...)", "open(...)", "write", "reset", "close".
+class FakeAudioOutput : public FakeAudioDevice<AudioOutput> {
  public:
-  std::vector<AudioDeviceInfo> deviceList{{"Default Output Device", 2}, {"Silent Output", 8}};
-  int queryResult = kWaveOk;
-
-  std::vector<std::string> calls;  // "query(...)", "open(...)", "write", "reset", "close"
-  WaveFormat openFormat;
-  int openDevice = -99;
-  bool isOpen = false;
+  FakeAudioOutput() : FakeAudioDevice({{"Default Output Device", 2}, {"Silent Output", 8}}) {}
   std::vector<int16_t> played;  // every sample played, in order
   size_t writes = 0;
 
-  std::vector<AudioDeviceInfo> devices() override {
-    calls.push_back("devices");
-    return deviceList;
-  }
-  int queryFormat(int device, const WaveFormat& f) override {
-    calls.push_back("query(" + std::to_string(device) + "," + fake_audio_detail::fmt(f) + ")");
-    return queryResult;
-  }
-  int open(int device, const WaveFormat& f) override {
-    calls.push_back("open(" + std::to_string(device) + "," + fake_audio_detail::fmt(f) + ")");
-    if (isOpen) return kWaveAllocated;
-    if (queryResult != kWaveOk) return queryResult;
-    openDevice = device;
-    openFormat = f;
-    isOpen = true;
-    return kWaveOk;
-  }
   int write(WaveBuffer& b) override {
     calls.push_back("write");
     ++writes;

@@ -1,5 +1,7 @@
 #include "platform/qt/indexed_surface.h"
 
+#include "platform/surface_geometry.h"
+
 #include "platform/image/png_indexed.h"
 
 #include <QFont>
@@ -87,28 +89,14 @@ Rgb IndexedSurface::pixel(int x, int y) const {
 }
 
 void IndexedSurface::line(int x1, int y1, int x2, int y2, Rgb c) {
-  // Integer line including both ends, as the other surfaces draw it.
-  int dx = std::abs(x2 - x1), sx = x1 < x2 ? 1 : -1;
-  int dy = -std::abs(y2 - y1), sy = y1 < y2 ? 1 : -1;
-  int err = dx + dy;
-  for (int guard = 0; guard < 1 << 20; ++guard) {
-    if (x1 >= 0 && y1 >= 0 && x1 < w_ && y1 < h_) plot(x1, y1, c);
-    if (x1 == x2 && y1 == y2) break;
-    int e2 = 2 * err;
-    if (e2 >= dy) err += dy, x1 += sx;
-    if (e2 <= dx) err += dx, y1 += sy;
-  }
+  forEachLinePixel(x1, y1, x2, y2, [&](int x, int y) {
+    if (x >= 0 && y >= 0 && x < w_ && y < h_) plot(x, y, c);
+  });
   ++gen_;
 }
 
 void IndexedSurface::fillBox(int x1, int y1, int x2, int y2, Rgb c) {
-  if (x1 > x2) std::swap(x1, x2);
-  if (y1 > y2) std::swap(y1, y2);
-  x1 = std::max(x1, 0);
-  y1 = std::max(y1, 0);
-  x2 = std::min(x2, w_ - 1);
-  y2 = std::min(y2, h_ - 1);
-  if (x1 > x2 || y1 > y2) return;
+  if (!clipBox(x1, y1, x2, y2, w_, h_)) return;
   ++gen_;
   const int s = rgbMode_ ? -1 : slotOrConvert(c);
   if (s >= 0) {
@@ -159,13 +147,7 @@ void IndexedSurface::clear() {
 }
 
 void IndexedSurface::blit(int dx, int dy, int w, int h, const Surface& src, int sx, int sy) {
-  if (sx < 0) dx -= sx, w += sx, sx = 0;
-  if (sy < 0) dy -= sy, h += sy, sy = 0;
-  if (dx < 0) sx -= dx, w += dx, dx = 0;
-  if (dy < 0) sy -= dy, h += dy, dy = 0;
-  w = std::min({w, src.width() - sx, w_ - dx});
-  h = std::min({h, src.height() - sy, h_ - dy});
-  if (w <= 0 || h <= 0) return;
+  if (!clipCopy(dx, dy, w, h, sx, sy, src.width(), src.height(), w_, h_)) return;
   // Read first, so a copy within this picture may overlap.
   std::vector<Rgb> block(static_cast<size_t>(w) * static_cast<size_t>(h));
   for (int r = 0; r < h; ++r)

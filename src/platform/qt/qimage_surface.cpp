@@ -1,5 +1,7 @@
 #include "platform/qt/qimage_surface.h"
 
+#include "platform/surface_geometry.h"
+
 #include <QFont>
 #include <QPainter>
 #include <algorithm>
@@ -31,28 +33,14 @@ Rgb QImageSurface::pixel(int x, int y) const {
 }
 
 void QImageSurface::line(int x1, int y1, int x2, int y2, Rgb c) {
-  // Integer line including both ends, so single pixels and ticks are exact.
-  int dx = std::abs(x2 - x1), sx = x1 < x2 ? 1 : -1;
-  int dy = -std::abs(y2 - y1), sy = y1 < y2 ? 1 : -1;
-  int err = dx + dy;
-  for (int guard = 0; guard < 1 << 20; ++guard) {
-    if (x1 >= 0 && y1 >= 0 && x1 < img_.width() && y1 < img_.height()) row(y1)[x1] = toQ(c);
-    if (x1 == x2 && y1 == y2) break;
-    int e2 = 2 * err;
-    if (e2 >= dy) err += dy, x1 += sx;
-    if (e2 <= dx) err += dx, y1 += sy;
-  }
+  forEachLinePixel(x1, y1, x2, y2, [&](int x, int y) {
+    if (x >= 0 && y >= 0 && x < img_.width() && y < img_.height()) row(y)[x] = toQ(c);
+  });
   ++gen_;
 }
 
 void QImageSurface::fillBox(int x1, int y1, int x2, int y2, Rgb c) {
-  if (x1 > x2) std::swap(x1, x2);
-  if (y1 > y2) std::swap(y1, y2);
-  x1 = std::max(x1, 0);
-  y1 = std::max(y1, 0);
-  x2 = std::min(x2, img_.width() - 1);
-  y2 = std::min(y2, img_.height() - 1);
-  if (x1 > x2 || y1 > y2) return;  // wholly outside
+  if (!clipBox(x1, y1, x2, y2, img_.width(), img_.height())) return;
   for (int y = y1; y <= y2; ++y) std::fill(row(y) + x1, row(y) + x2 + 1, toQ(c));
   ++gen_;
 }
@@ -74,14 +62,7 @@ void QImageSurface::clear() {
 }
 
 void QImageSurface::blit(int dx, int dy, int w, int h, const Surface& src, int sx, int sy) {
-  // Clip against both pictures.
-  if (sx < 0) dx -= sx, w += sx, sx = 0;
-  if (sy < 0) dy -= sy, h += sy, sy = 0;
-  if (dx < 0) sx -= dx, w += dx, dx = 0;
-  if (dy < 0) sy -= dy, h += dy, dy = 0;
-  w = std::min({w, src.width() - sx, img_.width() - dx});
-  h = std::min({h, src.height() - sy, img_.height() - dy});
-  if (w <= 0 || h <= 0) return;
+  if (!clipCopy(dx, dy, w, h, sx, sy, src.width(), src.height(), img_.width(), img_.height())) return;
   if (auto* q = dynamic_cast<const QImageSurface*>(&src)) {
     // Row order chosen so an overlapping copy within one picture (scrolling) is safe.
     bool up = (q == this) && dy > sy;
