@@ -2,17 +2,15 @@
 // frame of a 48000 Hz recording, read, converted, analysed and drawn.
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "analysis/engine.h"
+#include "bench_wav.h"
 #include "config/assembly.h"
 #include "core/program.h"
 #include "files/file_loop.h"
@@ -26,55 +24,18 @@
 namespace {
 
 // A representative slice of a long recording: ten minutes at 48000 Hz mono,
-// written once per process into the temp folder.
+// a chirp with a little noise.
 std::string benchFile() {
-  static std::string path;
-  if (!path.empty()) return path;
-  path = "/tmp/qv_file_loop_bench_48k.wav";
-  const uint32_t frames = 48000u * 600u;
-  const uint32_t data = frames * 2 + 4;
-  std::ofstream f(path, std::ios::binary);
-  auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
-  auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
-  f.write("RIFF", 4);
-  u32(36 + data);
-  f.write("WAVEfmt ", 8);
-  u32(16);
-  u16(1);
-  u16(1);
-  u32(48000);
-  u32(96000);
-  u16(2);
-  u16(16);
-  f.write("data", 4);
-  u32(data);
-  u32(0);
-  std::vector<int16_t> chunk(48000);
   uint32_t x = 1;
-  for (uint32_t s = 0; s < 600; ++s) {
-    for (size_t i = 0; i < chunk.size(); ++i) {
-      x = x * 1103515245u + 12345u;
-      double t = static_cast<double>(s * 48000u + i);
-      chunk[i] = static_cast<int16_t>(std::lround(9000 * std::sin(0.07 * t + 0.00001 * t * t / 48000) +
-                                                  static_cast<double>((x >> 16) % 400) - 200));
-    }
-    f.write(reinterpret_cast<const char*>(chunk.data()), static_cast<std::streamsize>(chunk.size() * 2));
-  }
-  return path;
-}
-
-// Text on the pictures needs fonts, so a headless application must exist.
-void ensureApplication() {
-  static int argc = 1;
-  static char name[] = "qv_bench";
-  static char* argv[] = {name, nullptr};
-  if (QGuiApplication::instance()) return;
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static QGuiApplication app(argc, argv);
+  return bench::monoWav("qv_file_loop_bench_48k.wav", 48000, 48000u * 600u, [&](uint64_t i) {
+    x = x * 1103515245u + 12345u;
+    const double t = static_cast<double>(i);
+    return static_cast<int16_t>(std::lround(9000 * std::sin(0.07 * t + 0.00001 * t * t / 48000) +
+                                            static_cast<double>((x >> 16) % 400) - 200));
+  });
 }
 
 void FileAnalysisColumns(benchmark::State& state) {
-  ensureApplication();
   qv::FftwDsp dsp;
   qv::ScriptedDialogs dialogs;
   qv::ScriptedPump pump;

@@ -2,7 +2,6 @@
 // participants, conditioning, columns, drawing, scrolling and the pass end.
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
 
 #include <cmath>
 #include <cstdlib>
@@ -23,18 +22,7 @@
 
 namespace {
 
-// Text on the pictures needs fonts, hence an application object.
-void ensureGuiApplication() {
-  if (QCoreApplication::instance()) return;
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  static int argc = 1;
-  static char name[] = "qv_bench";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication app(argc, argv);
-}
-
 void LiveLoopMonoBlocks(benchmark::State& state) {
-  ensureGuiApplication();
   const int block = static_cast<int>(state.range(0));
   const int updateRate = static_cast<int>(state.range(1));
   qv::FakeAudioInput in;

@@ -5,15 +5,13 @@
 // would run dry.
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
-
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "bench_wav.h"
 #include "config/assembly.h"
 #include "core/program.h"
 #include "files/playback.h"
@@ -31,49 +29,15 @@ constexpr int kRate = 48000;
 constexpr int kSeconds = 20;
 
 std::string playFile() {
-  static std::string path;
-  if (!path.empty()) return path;
-  path = (std::filesystem::temp_directory_path() / "qv_playback_bench_48k.wav").string();
-  const uint32_t frames = uint32_t(kRate) * kSeconds;
-  const uint32_t data = frames * 2 + 4;
-  std::ofstream f(path, std::ios::binary);
-  auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
-  auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
-  f.write("RIFF", 4);
-  u32(36 + data);
-  f.write("WAVEfmt ", 8);
-  u32(16);
-  u16(1);
-  u16(1);
-  u32(kRate);
-  u32(kRate * 2);
-  u16(2);
-  u16(16);
-  f.write("data", 4);
-  u32(data);
-  u32(0);
-  std::vector<int16_t> samples(frames);
-  for (size_t i = 0; i < samples.size(); ++i) {
+  return bench::monoWav("qv_playback_bench_48k.wav", kRate, uint64_t(kRate) * kSeconds, [](uint64_t i) {
     const double t = static_cast<double>(i);
-    samples[i] = static_cast<int16_t>(std::lround(9000 * std::sin(0.07 * t + 0.00001 * t * t / kRate) +
-                                                  500 * std::sin(1.9 * t)));
-  }
-  f.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(samples.size() * 2));
-  return path;
-}
-
-void ensureApplication() {
-  static int argc = 1;
-  static char name[] = "qv_bench";
-  static char* argv[] = {name, nullptr};
-  if (QGuiApplication::instance()) return;
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static QGuiApplication app(argc, argv);
+    return static_cast<int16_t>(std::lround(9000 * std::sin(0.07 * t + 0.00001 * t * t / kRate) +
+                                            500 * std::sin(1.9 * t)));
+  });
 }
 
 // Arguments: block size, display update rate, tracker (0/1).
 void PlaybackRealTime(benchmark::State& state) {
-  ensureApplication();
   qv::FakeAudioOutput out;
   qv::FftwDsp dsp;
   qv::ScriptedDialogs dialogs;

@@ -303,6 +303,18 @@ void RunFilePlay(Program& p, const FileLoopHooks& hooks) {
   int64_t blockFrame = 0;  // first frame of the block being shown
   Control* ddeBox = o.find("CheckDDEsend");
   Control* timeTag = o.find("TimeTag");
+  // Controls read or written every pass, looked up once.
+  Control* gainBox = f.find("Text2");
+  Control* pauseBox = f.find("PauseButton");
+  Control* label3 = f.find("Label3");
+  Control* label5 = f.find("Label5");
+  Control* label6 = f.find("Label6");
+  Control* label27 = f.find("Label27");
+  Control* label20 = f.find("Label20");
+  Control* label21 = f.find("Label21");
+  auto show = [](Control* c, const std::string& text) {
+    if (c) c->setCaption(text);
+  };
   std::string message;
   v.StopFlag = false;
 
@@ -370,7 +382,7 @@ void RunFilePlay(Program& p, const FileLoopHooks& hooks) {
           break;
         }
         readBlock();
-        v.DigitalGain = f.find("Text2") ? static_cast<int>(roundEven(f["Text2"].number())) : 1;
+        v.DigitalGain = gainBox ? static_cast<int>(roundEven(gainBox->number())) : 1;
         if (v.DigitalGain > 1)
           for (auto& x : playBuf) x = saturate(static_cast<long long>(x) * v.DigitalGain);
         std::copy(playBuf.begin(), playBuf.end(), b.data.begin());
@@ -378,14 +390,14 @@ void RunFilePlay(Program& p, const FileLoopHooks& hooks) {
 
         const double now = nowSeconds(p);
         const std::string ms = strNum(roundEven((now - passStart) * 1000));
-        setCaption(p, "Label6", ms);
-        setCaption(p, "Label27", ms);
+        show(label6, ms);
+        show(label27, ms);
         const double seconds = static_cast<double>(s.frame) / std::max(1, info.SampleRate) * v.TapeSpeed;
         v.FileTime = formatDuration(seconds);
-        setCaption(p, "Label3", v.FileTime);
+        show(label3, v.FileTime);
         if (timeTag)
           if (auto start = fileStartTime(v.CurrentFile, timeTag->text()))
-            setCaption(p, "Label5", "Daytime: " + formatDuration(ParseDuration(*start) + seconds));
+            show(label5, "Daytime: " + formatDuration(ParseDuration(*start) + seconds));
         if (ddeBox && ddeBox->checked() && hooks.sendFileInfo) {
           message.assign(v.CurrentFile).append(", ").append(v.FileTime);
           hooks.sendFileInfo(message);
@@ -396,16 +408,16 @@ void RunFilePlay(Program& p, const FileLoopHooks& hooks) {
       }
       const int nBusy = int(busy[0]) + int(busy[1]);
       maxBusy = std::max(maxBusy, nBusy);
-      setCaption(p, "Label20", std::to_string(nBusy));
-      setCaption(p, "Label21", std::to_string(maxBusy));
+      show(label20, std::to_string(nBusy));
+      show(label21, std::to_string(maxBusy));
       if (nBusy == 0) p.appendStatus("E");
     }
     if (fileEnded) break;
     passStart = nowSeconds(p);
     p.pumpEvents();
-    if (f.find("PauseButton") && f["PauseButton"].checked()) {
+    if (pauseBox && pauseBox->checked()) {
       p.appendStatus("P");
-      while (f["PauseButton"].checked() && !v.StopFlag) {
+      while (pauseBox->checked() && !v.StopFlag) {
         p.pumpEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
       }
