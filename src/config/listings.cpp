@@ -43,10 +43,10 @@ std::string kindWords(Kind k) {
   }
 }
 
-// The user's home as "~/", so the listing reads the same for everyone.
+// The data folder in the user's home as "~/Quorvel/", so the listing reads
+// the same for everyone.
 std::string portable(const std::string& value, const std::string& dataFolder) {
-  const std::string home = dataFolder.size() > 8 ? dataFolder.substr(0, dataFolder.size() - 8) : std::string();
-  if (!home.empty() && value.compare(0, home.size(), home) == 0) return "~/" + value.substr(home.size());
+  if (value.compare(0, dataFolder.size(), dataFolder) == 0) return "~/Quorvel/" + value.substr(dataFolder.size());
   return value;
 }
 
