@@ -278,6 +278,13 @@ TEST(StationApp, TheDocumentedSystemdUnitRecordsAndStopsCleanlyOnSigterm) {
   out += QString::fromUtf8(p.readAllStandardOutput());
   const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
   ASSERT_FALSE(lines.isEmpty());
+  EXPECT_TRUE(QRegularExpression(QRegularExpression::escape(q("; recording to " + root.path() +
+                                                               "srv/recordings/, file mode \"3 - multiple file\", "
+                                                               "max size \"659.18 MB\"; UDP commands on port ")) +
+                                 R"(\d+$)")
+                  .match(lines[0])
+                  .hasMatch())
+      << lines[0].toStdString();
   EXPECT_TRUE(lines.last().contains("Summary: duration ")) << out.toStdString();
   EXPECT_TRUE(lines.last().contains(", Fails 0, ")) << out.toStdString();
   const QStringList wavs = QDir(q(root.path() + "srv/recordings")).entryList({"*.wav"});

@@ -122,25 +122,18 @@ TEST(Station, MultipleFileRunIsToldLineByLineAndSummedFromDiskAndLog) {
   EXPECT_GT(loggedOverloads, 0);
   EXPECT_EQ(f.overloads, loggedOverloads);
 
+  // Each event line carries the date, the time and, while recording, the file time.
+  EXPECT_EQ(stationEventLine(rig.events[1]).substr(0, 29), "2026-01-15 10:59:30 Creating ");
+  const StationEvent& last = rig.events.back();
+  ASSERT_FALSE(last.fileTime.empty());
+  EXPECT_EQ(stationEventLine(last).substr(19), " [" + last.fileTime + "] " + last.message);
+
   const std::string line = runSummaryLine(f, rig.clock.now());
   EXPECT_NE(line.find("Fails " + std::to_string(f.fails)), std::string::npos) << line;
   EXPECT_NE(line.find("files 4: "), std::string::npos) << line;
   for (const WrittenFile& w : f.files)
     EXPECT_NE(line.find("\"" + w.path + "\" " + std::to_string(w.bytes) + " bytes"), std::string::npos) << line;
   EXPECT_EQ(rig.station().troubledRuns(), 0);
-}
-
-// Event lines carry the date, the time and, while recording, the file time.
-TEST(Station, EventLinesCarryTheirTimeAndTheFileTime) {
-  StationRig rig;
-  rig.form1("RealTimeRecording").click();
-  rig.run(6, 100);
-  ASSERT_GE(rig.events.size(), 3u);
-  EXPECT_EQ(stationEventLine(rig.events[1]).substr(0, 29), "2026-01-15 10:59:30 Creating ");
-  const StationEvent& last = rig.events.back();
-  EXPECT_EQ(last.message.substr(0, 9), "Closing  ");
-  EXPECT_FALSE(last.fileTime.empty());
-  EXPECT_EQ(stationEventLine(last).substr(19, last.fileTime.size() + 4), " [" + last.fileTime + "] ");
 }
 
 // GIVEN runs that cannot start (no space, a device that refuses the format)
@@ -218,24 +211,6 @@ TEST(Station, AnalysisRunHasNoFilesAndItsFiguresFollowTheRun) {
   EXPECT_EQ(line.find("files"), std::string::npos) << line;
   EXPECT_NE(line.find("blocks 11, Fails 0, Overloads "), std::string::npos) << line;
   EXPECT_FALSE(stationStatus(rig.p()).running);
-}
-
-// The start line names what the station will do.
-TEST(Station, StartLineNamesFolderDeviceRateChannelsModeAndRecording) {
-  StationRig rig;
-  rig.options0("NchanCombo").setText("2 - stereo");
-  rig.form1("Combo2").setText("96000");
-  rig.options0("FileModeCombo").setText("3 - multiple file");
-  EXPECT_EQ(stationStartLine(rig.p(), 2),
-            "Station: program folder " + rig.p().programFolder() + "; input \"Default Input Device\", 96000 Hz, " +
-                "2 channels; mode 2 \"Real-Time Analysis + Recording\"; recording to " + rig.home.path() +
-                ", file mode \"3 - multiple file\", max size \"680 MB (CD size)\"");
-  rig.options0("chkUDPSlave").setValue(1);
-  const std::string analysis = stationStartLine(rig.p(), 1);
-  EXPECT_EQ(analysis.find("recording to"), std::string::npos);
-  EXPECT_NE(analysis.find("; UDP commands on port " + std::to_string(rig.options0("LocalPort2").intNumber())),
-            std::string::npos)
-      << analysis;
 }
 
 }  // namespace
