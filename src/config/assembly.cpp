@@ -13,6 +13,7 @@
 #include "recording/notes_log.h"
 #include "recording/recording_files.h"
 #include "recording/recording_loop.h"
+#include "recording/station.h"
 #include "remote/text_send.h"
 #include "remote/udp_remote.h"
 
@@ -26,6 +27,7 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   s->analysis = installAnalysis(p);
   installRecordingFiles(p);
   installLiveRecording(p);
+  installStation(p);
   installNotes(p);
   installSnapshots(p);
   installRemote(p);
