@@ -13,6 +13,7 @@
 #include "recording/notes_log.h"
 #include "recording/recording_files.h"
 #include "recording/recording_loop.h"
+#include "remote/gps_link.h"
 #include "remote/text_send.h"
 #include "remote/udp_remote.h"
 
@@ -25,10 +26,13 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   buildForms(p.forms());
   s->analysis = installAnalysis(p);
   installRecordingFiles(p);
-  installLiveRecording(p);
+  Subsystems* parts = s.get();
+  // "Analyze Buffer" and "Play Buffer" open their temp.wav as the operator's Open does.
+  installLiveRecording(p, [parts](const std::string& path) { parts->files->OpenFile(path); });
   installNotes(p);
   installSnapshots(p);
   installRemote(p);
+  installGpsTextLink(p);
   installPlayback(p);
   installPlayList(p);
   AttachDeviceHandlers(p);
@@ -40,8 +44,20 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   AnalysisEngine* a = s->analysis.get();
   h.updateForm = [a] { a->UpdateForm(); };
   h.updateInfo = [a] { a->UpdateInfo(); };
+  // The information box also refreshes the recording's duration, free space and hourly-split rule.
+  a->onUpdateInfo = [&p] { UpdateInfo(p); };
   h.drawColourBar = [a] { a->Options0_Load(); };
   h.enumerateDevices = [&p] { ListAudioDevices(p); };
+  // A mode is chosen and a recording started the way the operator does it, through the menu items.
+  h.selectTask = [&p](int task) {
+    static const char* const items[] = {"RealTimeAnalysis", "RealTimeRecording", "FileAnalysisPlay", "FileAnalysis"};
+    p.vars().Task = task;
+    if (task >= 1 && task <= 4) p.form1()[items[task - 1]].click();
+  };
+  h.startRecording = [&p] {
+    p.form1()["RealTimeRecording"].click();
+    p.form1()["StartStop"].click();
+  };
   h.selectDevices = [&p] {
     if (p.services().audioIn) FindInputDevice(p, p.form1()["Combo10"].text());
     if (p.services().audioOut) FindOutputDevice(p, p.options0()["Combo9"].text());

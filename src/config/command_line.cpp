@@ -95,7 +95,8 @@ std::string commandLineHelp() {
          "  --quit-after S     stop as the Stop button does S seconds after start-up, then exit\n"
          "  --headless         run without any window\n"
          "  --version          print the version\n"
-         "  --help             print this help\n";
+         "  --help             print this help\n"
+         "  --fix-header FILE...  repair the header of WAV recordings cut off by a power cut\n";
 }
 
 }  // namespace qv

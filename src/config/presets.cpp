@@ -98,8 +98,10 @@ bool PresetLoadFile(Program& program, const std::string& path, const StartupHook
   std::ostringstream s;
   s << in.rdbuf();
   in.close();
-  // The settings this load replaces; a folder we cannot write to must not stop the load.
-  PresetSaveFile(program, kTempPresetFile);
+  // The settings this load replaces, kept in the program folder (never in
+  // whatever folder the program was started from); a folder we cannot write
+  // to must not stop the load.
+  PresetSaveFile(program, program.programFile(kTempPresetFile));
 
   std::string content = s.str();
   if (content.rfind("\xEF\xBB\xBF", 0) == 0) content.erase(0, 3);  // a byte-order mark is not line 1's text

@@ -10,7 +10,7 @@ class Program;
 struct StartupHooks;
 
 inline constexpr const char* kDefaultPresetFile = "default.preset";
-// Written to the current working folder before every preset load.
+// Written to the program folder before every preset load.
 inline constexpr const char* kTempPresetFile = "temp.preset";
 
 // Writes the eleven lines from the current controls; false when the file

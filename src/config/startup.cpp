@@ -7,6 +7,7 @@
 #include "config/command_line.h"
 #include "config/identity.h"
 #include "config/presets.h"
+#include "config/recovery.h"
 #include "config/settings_file.h"
 #include "config/settings_line.h"
 #include "core/control.h"
@@ -14,6 +15,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/dsp.h"
+#include "recording/folders.h"
 
 namespace qv {
 
@@ -136,13 +138,20 @@ void warmUpDsp(Program& program) {
   }
 }
 
+// One level each: a folder whose parent is missing is on a disk that is not
+// mounted, and making the whole path would put the files on the root
+// filesystem. Such a folder is reported now; a recording is refused at Start.
 void createDefaultFolders(Program& program) {
   auto paths = currentDefPaths(program);
+  std::string report;
   for (const std::string* p : {&paths.play, &paths.recording, &paths.save, &paths.log}) {
     if (p->empty()) continue;
-    std::error_code ec;  // failures are ignored: each path is checked again where it is used
-    std::filesystem::create_directories(*p, ec);
+    FolderCheck made = makeFolderOneLevel(*p);
+    if (!made.ok && report.find(made.message) == std::string::npos) report += (report.empty() ? "" : "\n") + made.message;
   }
+  if (report.empty()) return;
+  program.appendStatus(report + ". ");
+  if (Dialogs* d = program.services().dialogs) d->message(report, kProductName, MsgButtons::Ok, MsgIcon::Warning);
 }
 
 }  // namespace
@@ -238,8 +247,9 @@ void startUp(Program& program, const CommandLine& cl, const StartupHooks& hooks,
   program.appendStatus("Ready...");
   selectTask(program, hooks, 1);
 
-  // 21.
+  // 21. Recordings a power cut left behind are mended before anything records.
   call(hooks.beforeCommandLine);
+  repairInterruptedRecordings(program);
   runClassicCommandLine(program, cl.classicArgs, hooks);
 }
 
