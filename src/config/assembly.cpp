@@ -68,7 +68,9 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   FileSubsystem* files = s->files.get();
   if (Modes* m = findModes(p)) {
     m->runFileAnalysis = [files] { files->RunFileAnalysis(); };
-    m->runPlayback = [&p, files] { RunFilePlay(p, FileLoopHooks{nullptr, files->sendFileInfo}); };
+    m->runPlayback = [&p, files] {
+      RunFilePlay(p, FileLoopHooks{[files] { files->OpenFilewav_Click(); }, files->sendFileInfo});
+    };
     m->openFileDialog = [files] { files->OpenFilewav_Click(); };
     // "Close all" re-applies the mode, and a live mode closes the file: the
     // mode's own close only clears the current file, so the two never recurse.

@@ -53,6 +53,8 @@ class RamBuffer : public LiveParticipant {
   // The file the last save wrote: the name asked for, or the next free
   // suffix when a file of that name was there already.
   const std::string& lastSaved() const { return saved_; }
+  // The opener the buffer was made with is callable.
+  bool hasFileOpener() const { return static_cast<bool>(openFile_); }
   // Seconds the buffer holds when full.
   double capacitySeconds() const;
   // "buffer end at " + date-time stamp (+ GPS text), without folder or extension.

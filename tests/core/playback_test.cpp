@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 #include "core/program.h"
@@ -129,6 +130,38 @@ TEST(Playback, StereoFileWithMonoRightPlaysTheRightChannel) {
   EXPECT_EQ(r.audioOut.openFormat.sampleRate, 16000);
   EXPECT_TRUE(startsWith(r.playedAfterPriming(r.block()), right));
   EXPECT_EQ(r.p().vars().ChanMode, "R");
+}
+
+TEST(Playback, FourChannelFileIsReducedLikeTheFileAnalysisAtItsOwnSpeed) {
+  // Four interleaved channels once played as one stream at four times the speed.
+  PlaybackRig r;
+  std::vector<int16_t> inter, first, rightOfPair, mix;
+  for (int i = 0; i < 6000; ++i) {
+    const int16_t a = static_cast<int16_t>(1000 + i % 7), b = static_cast<int16_t>(-2000 - i % 11);
+    for (int16_t v : {a, b, int16_t(30000), int16_t(-30000)}) inter.push_back(v);
+    first.push_back(a);
+    rightOfPair.push_back(b);
+    mix.push_back(static_cast<int16_t>(std::nearbyint(a / 2.0 + b / 2.0)));
+  }
+  const std::string path = r.wav("q.wav", 16000, 4, inter);
+  r.options0("OptionCS0").setValue(1);  // "Stereo" is for two-channel files only
+  r.play(path);
+  EXPECT_EQ(r.audioOut.openFormat.channels, 1);
+  EXPECT_EQ(r.audioOut.openFormat.sampleRate, 16000);
+  std::vector<int16_t> played = r.playedAfterPriming(r.block());
+  EXPECT_TRUE(startsWith(played, first));
+  // 6000 frames, not 24000 samples: the file lasts as long as it should.
+  EXPECT_LT(played.size(), 6000u + 2u * static_cast<size_t>(r.block()));
+
+  r.audioOut.played.clear();
+  r.options0("OptionCS2").setValue(1);
+  r.play(path);
+  EXPECT_TRUE(startsWith(r.playedAfterPriming(r.block()), rightOfPair));
+  EXPECT_EQ(r.p().vars().ChanMode, "R");
+  r.audioOut.played.clear();
+  r.options0("OptionCS3").setValue(1);
+  r.play(path);
+  EXPECT_TRUE(startsWith(r.playedAfterPriming(r.block()), mix));
 }
 
 TEST(Playback, StereoFileWithStereoPlaysBothChannelsAndKeepsTwoInTheChannelsBox) {

@@ -268,7 +268,6 @@ struct AssembledBuffer : test::ProgramRig {
       if (pump.passes == 11) form1("StartStop").click();
     });
     form1("StartStop").click();  // ten blocks, then Stop
-    pump.every([] {});
   }
   RamBuffer& buffer() {
     for (LiveParticipant* part : p().liveParticipants())
