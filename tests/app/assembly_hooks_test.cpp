@@ -149,10 +149,10 @@ void expectNothingEmpty(bool windows) {
   }
 
   // A new hook declared anywhere must be added above, so it is checked too.
-  const std::set<std::string> declared = declaredFunctionMembers();
-  ASSERT_TRUE(declared.count("StartupHooks::updateForm") && declared.count("Modes::runPlayback"))
+  const std::set<std::string> members = declaredFunctionMembers();
+  ASSERT_TRUE(members.count("StartupHooks::updateForm") && members.count("Modes::runPlayback"))
       << "the header scan finds nothing: is QUORVEL_SOURCE_DIR right?";
-  for (const std::string& declared : declared) {
+  for (const std::string& declared : members) {
     const bool known = hooks.count(declared) || kNotAssembled.count(declared) ||
                        (declared == "MainWindow::closeGuard_" && !windows);
     EXPECT_TRUE(known) << declared << " is not checked by this test: add it to hooksOf or, with its reason, to "
