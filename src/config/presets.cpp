@@ -103,7 +103,11 @@ bool PresetLoadFile(Program& program, const std::string& path, const StartupHook
   // to must not stop the load.
   PresetSaveFile(program, program.programFile(kTempPresetFile));
 
-  std::string content = s.str();
+  applyPresetText(program, s.str(), hooks);
+  return true;
+}
+
+void applyPresetText(Program& program, std::string content, const StartupHooks& hooks) {
   if (content.rfind("\xEF\xBB\xBF", 0) == 0) content.erase(0, 3);  // a byte-order mark is not line 1's text
   std::istringstream lines(content);
   std::string line;
@@ -120,7 +124,6 @@ bool PresetLoadFile(Program& program, const std::string& path, const StartupHook
     }
   }
   call(hooks.updateForm);
-  return true;
 }
 
 void applyBuiltInPreset(Program& program) {

@@ -20,6 +20,8 @@ bool PresetSaveFile(Program& program, const std::string& path);
 // ("*" keeps a setting) and runs UpdateForm. A file that cannot be read
 // changes nothing, temp.preset included, and gives false.
 bool PresetLoadFile(Program& program, const std::string& path, const StartupHooks& hooks);
+// Applies the lines of a preset's content as PresetLoadFile does after saving temp.preset.
+void applyPresetText(Program& program, std::string content, const StartupHooks& hooks);
 
 // The built-in settings; the sampling rate and channels only in the live tasks.
 void applyBuiltInPreset(Program& program);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QNetworkDatagram>
 #include <QUdpSocket>
 #include <chrono>
 #include <csignal>
@@ -292,6 +293,80 @@ TEST(StationLifecycle, ADiskThatFillsSuddenlyContinuesInTheSpanFolderWithoutLosi
                                   "Closing  " + secondPath})
     EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
   EXPECT_EQ(log.find("Stop:"), std::string::npos) << log;
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+int freeUdpPort() {
+  QUdpSocket s;
+  s.bind(QHostAddress::LocalHost, 0);
+  return s.localPort();
+}
+
+// A station whose recording folder lies on a disk that is not mounted, and
+// that gets its GPS position through the text link, driven over UDP.
+TEST(StationLifecycle, AnUnmountedFolderIsReportedAndRefusedOverUdpThenRecordsWithTheLinkedGpsText) {
+  test::TempDir home, media;
+  const std::string rec = media.file("disk/rec/");  // media/disk is not there: not mounted
+  test::writeFile(home.file("defpaths.ini"), home.path() + "\r\n" + rec + "\r\n" + home.path() + "\r\n" + home.path() + "\r\n");
+  QUdpSocket feedback;
+  ASSERT_TRUE(feedback.bind(QHostAddress::LocalHost, 0));
+  const int commandPort = freeUdpPort(), gpsPort = freeUdpPort();
+  Station s(home.path(), "",
+            {"--set", "OPTIONS0.chkUDPSlave=1", "--set", "OPTIONS0.LocalPort2=" + QString::number(commandPort), "--set",
+             "OPTIONS0.RemoteIP2=127.0.0.1", "--set", "OPTIONS0.RemotePort2=" + QString::number(feedback.localPort()),
+             "--set", "OPTIONS2.Text4=" + QString::number(gpsPort), "--set", "OPTIONS0.AddGPS=1", "--set",
+             "OPTIONS0.NchanCombo=2 - stereo", "--quit-after", "30"});
+  QUdpSocket out;
+  std::vector<std::string> heard;
+  auto send = [&](const std::string& text, int port) {
+    out.writeDatagram(QByteArray::fromStdString(text), QHostAddress::LocalHost, static_cast<quint16>(port));
+  };
+  auto listen = [&](int ms) {
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < end) {
+      feedback.waitForReadyRead(50);
+      while (feedback.hasPendingDatagrams()) heard.push_back(feedback.receiveDatagram().data().toStdString());
+    }
+  };
+  // Up once it answers.
+  ASSERT_TRUE(waitFor(
+      [&] {
+        send("$QVLPRO,STATUS", commandPort);
+        listen(200);
+        return !heard.empty();
+      },
+      15000));
+  heard.clear();
+  // Nothing was made on the root filesystem in the disk's place.
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(media.file("disk"))));
+
+  send("$QVLPRO,RECMODE", commandPort);
+  send("$QVLPRO,START", commandPort);
+  listen(2000);
+  const std::string refusal = "REFUSED The folder " + rec + " cannot be made: " + media.file("disk") +
+                              " does not exist (is its disk mounted?)";
+  EXPECT_EQ(heard, (std::vector<std::string>{"RECMODE", "START", refusal}));
+  EXPECT_NE(test::readFile(home.file("RecLog.Log")).find("Not started: The folder " + rec), std::string::npos);
+
+  // The disk is there now; the GPS program sends a position with characters a card refuses.
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(media.file("disk"))));
+  send("43\xC2\xB0" "12.5'N 7:15*E <fix?>|\"ok\"", gpsPort);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  send("$QVLPRO,START", commandPort);
+  ASSERT_TRUE(waitFor([&] { return wavsIn(rec).size() == 1 && sizeOf(rec + wavsIn(rec)[0].toStdString()) > 48; }, 10000));
+  send("$QVLPRO,STOP", commandPort);
+  const std::string name = wavsIn(rec)[0].toStdString();
+  EXPECT_NE(name.find("_43\xC2\xB0" "12.5'N 7-15-E -fix----ok-.wav"), std::string::npos) << name;
+  s.signal(SIGTERM);
+  s.waitEnd();
+  // Start-up had said so at once.
+  EXPECT_NE(s.err().find("The folder " + rec + " cannot be made: " + media.file("disk") + " does not exist"),
+            std::string::npos);
 }
 
 }  // namespace
