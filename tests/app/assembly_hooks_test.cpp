@@ -4,6 +4,12 @@
 // running program however well its tests pass.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QScreen>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -15,6 +21,9 @@
 #include "config/assembly.h"
 #include "config/startup.h"
 #include "core/program.h"
+#include "export/model_screen_grab.h"
+#include "export/snapshot.h"
+#include "platform/surface.h"
 #include "files/install.h"
 #include "gui/main_window.h"
 #include "gui/views.h"
@@ -163,6 +172,61 @@ void expectNothingEmpty(bool windows) {
 TEST(AssembledProgram, WithWindowsNoHookIsLeftEmpty) { expectNothingEmpty(true); }
 
 TEST(AssembledProgram, HeadlessNoHookIsLeftEmpty) { expectNothingEmpty(false); }
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// Share of pixels in which two pictures of one size differ.
+double differing(const QImage& a, const QImage& b) {
+  const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
+  long n = 0;
+  for (int r = 0; r < x.height(); ++r)
+    for (int c = 0; c < x.width(); ++c) n += (x.pixel(c, r) & 0xFFFFFF) != (y.pixel(c, r) & 0xFFFFFF);
+  return static_cast<double>(n) / std::max(1, x.width() * x.height());
+}
+
+// "Form" and "Screen" are pictures of what is on the screen, not of the
+// controls' model: the window's buttons, menus and labels are in them.
+TEST(AssembledProgram, WindowSnapshotsAreGrabsOfTheShownWindow) {
+  test::TempDir home;
+  AssembledApp app(CommandLine{}, home.path());
+  MainWindow& main = app.views()->main();
+  main.show();
+  for (int i = 0; i < 10; ++i) QApplication::processEvents();
+  Program& p = app.program();
+  p.options1()["DefSavePath"].setText(home.path());
+
+  p.options1()["Combo3"].setText("Form");
+  ASSERT_TRUE(ScreenSnapshot_Click(p));
+  const QStringList bmps = QDir(QString::fromStdString(home.path())).entryList({"wSpec *.bmp"});
+  ASSERT_EQ(bmps.size(), 1);
+  const QImage form(QString::fromStdString(home.path()) + bmps[0]);
+  const QImage shown = main.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(form.size(), shown.size());
+  // A caret may blink between two grabs; nothing more may differ.
+  EXPECT_LT(differing(form, shown), 0.002);
+  // The window drawn from its model alone (the pictures on a blank form) is another picture.
+  ModelScreenGrab model;
+  model.attach(p);
+  auto drawn = model.grabMainWindow();
+  ASSERT_TRUE(drawn);
+  drawn->save(home.file("model.bmp"));
+  EXPECT_GT(differing(QImage(QString::fromStdString(home.file("model.bmp"))).scaled(shown.size()), shown), 0.05);
+
+  QDir(QString::fromStdString(home.path())).remove(bmps[0]);
+  p.options1()["Combo3"].setText("Screen");
+  ASSERT_TRUE(ScreenSnapshot_Click(p));
+  const QStringList screens = QDir(QString::fromStdString(home.path())).entryList({"wSpec *.bmp"});
+  ASSERT_EQ(screens.size(), 1);
+  const QImage screen(QString::fromStdString(home.path()) + screens[0]);
+  EXPECT_EQ(screen.size(), main.screen()->geometry().size());
+  // The window is on it where it stands.
+  const QPoint at = main.geometry().topLeft() - main.screen()->geometry().topLeft();
+  EXPECT_LT(differing(screen.copy(QRect(at, shown.size())), shown), 0.01);
+}
 
 }  // namespace
 }  // namespace qv
