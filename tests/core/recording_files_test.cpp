@@ -87,10 +87,10 @@ TEST_F(FileNames, GpsTextIsClearedWhenNotUsedAndNeverMakesAFolder) {
   p().form1()["DDETXT"].setCaption("$GPRMC,123519,A,4807.038,N*6A \"fix\" <ok?>|x\\y\tz");
   opt("FileRecNameField").setText("Sta:1 ");
   opt("FileNamePostfix").setText("a*b");
-  EXPECT_EQ(name(), "Sta-1 _20260115 105930_$GPRMC,123519,A,4807.038,N-6A -fix- -ok--x-y-z_a-b");
+  EXPECT_EQ(name(), "Sta-1 _20260115 105930_$GPRMC,123519,A,4807.038,N-6A -fix- -ok---x-y-z_a-b");
   // The buffer's automatic name follows the same rule.
   RamBuffer buffer(p(), [](const std::string&) {});
-  EXPECT_EQ(buffer.automaticName(), "buffer end at 20260115 105930 $GPRMC,123519,A,4807.038,N-6A -fix- -ok--x-y-z");
+  EXPECT_EQ(buffer.automaticName(), "buffer end at 20260115 105930 $GPRMC,123519,A,4807.038,N-6A -fix- -ok---x-y-z");
 }
 
 TEST_F(FileNames, SeparatorThatWouldBreakAPathIsRefused) {
