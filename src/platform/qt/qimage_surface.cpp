@@ -15,6 +15,9 @@ QImageSurface::QImageSurface(int w, int h) : img_(std::max(w, 1), std::max(h, 1)
   img_.fill(toQ(bg_));
 }
 
+QImageSurface::QImageSurface(const QImage& picture)
+    : img_(picture.isNull() ? QImage(1, 1, QImage::Format_RGB32) : picture.convertToFormat(QImage::Format_RGB32)) {}
+
 void QImageSurface::resize(int w, int h) {
   img_ = QImage(std::max(w, 1), std::max(h, 1), QImage::Format_RGB32);
   img_.fill(toQ(bg_));
