@@ -10,7 +10,6 @@ namespace {
 // no machine flags.
 typedef float f32x4 __attribute__((vector_size(16)));
 typedef int32_t i32x4 __attribute__((vector_size(16)));
-typedef int16_t i16x4 __attribute__((vector_size(8)));
 typedef int16_t i16x8 __attribute__((vector_size(16)));
 
 template <typename V, typename T>
