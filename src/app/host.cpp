@@ -24,6 +24,7 @@
 #include "platform/fftw/fftw_dsp.h"
 #include "platform/qt/headless_dialogs.h"
 #include "platform/qt/real_services.h"
+#include "remote/web_view.h"
 
 namespace qv {
 
@@ -130,6 +131,9 @@ int runQuorvel(int argc, char** argv) {
   startUp(program, cl, hooks);
   program.form1().setShown(true);
   if (quitRequested) return 0;
+  // A station without a screen says once where a browser finds it.
+  if (cl.headless && subsystems->web && subsystems->web->serving())
+    std::cout << "quorvel: " << subsystems->web->startLine() << std::endl;
 
   // --task and --start act once the event loop runs, so a started loop pumps
   // the same events as one started by the Start button.

@@ -15,6 +15,7 @@
 #include "recording/recording_loop.h"
 #include "remote/text_send.h"
 #include "remote/udp_remote.h"
+#include "remote/web_view.h"
 
 namespace qv {
 
@@ -25,10 +26,13 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   buildForms(p.forms());
   s->analysis = installAnalysis(p);
   installRecordingFiles(p);
-  installLiveRecording(p);
-  installNotes(p);
+  const LiveRecordingParts live = installLiveRecording(p);
+  auto notes = installNotes(p);
   installSnapshots(p);
-  installRemote(p);
+  auto remote = installRemote(p);
+  // The page's buttons take the UDP commands' path.
+  s->web = installWebView(p, *live.ramBuffer, *notes,
+                          [remote](const std::string& datagram) { remote->ExecuteUDPCommand(datagram); });
   installPlayback(p);
   installPlayList(p);
   AttachDeviceHandlers(p);

@@ -77,6 +77,7 @@ struct PublicVars {
 };
 
 class LiveParticipant;
+class ColumnObserver;
 
 class Program {
  public:
@@ -114,6 +115,9 @@ class Program {
   // Taken into every live run, in registration order (RAM buffer before recording).
   std::vector<LiveParticipant*>& liveParticipants() { return liveParticipants_; }
 
+  // Told of every spectrogram column drawn, live or played back.
+  std::vector<ColumnObserver*>& columnObservers() { return columnObservers_; }
+
  private:
   Services services_;
   std::string programFolder_;
@@ -121,6 +125,7 @@ class Program {
   PublicVars vars_;
   AnalysisEngine* analysis_ = nullptr;
   std::vector<LiveParticipant*> liveParticipants_;
+  std::vector<ColumnObserver*> columnObservers_;
 };
 
 }  // namespace qv
