@@ -4,19 +4,22 @@
 column, against the same station with the web view on and no viewer, in the
 same run.
 
-Measured as the station process's own CPU time (user + system, from
-/proc/PID/stat) over a fixed stretch of wall time after a warm-up. The cost
+Measured as the station process's own CPU time (the sum over its threads of
+the time on a CPU, from /proc/PID/task/*/schedstat) over a fixed stretch of
+wall time after a warm-up. The cost
 being measured is spread over the event loop, Qt's WebSocket framing and the
 kernel's socket sends of a process paced by its audio clock, which a
 micro-benchmark of one function would not see; the viewers run in this
-script's process, so their own work is not counted. Runs with and without
-viewers alternate and each pair is repeated, so slow drifts of a shared
-machine fall on both sides; the figure is the ratio of the medians.
+script's process, so their own work is not counted. The station with viewers
+and the one without run at the same time, so whatever else the machine does
+falls on both alike; the pair is repeated and the figure is the median of the
+pairs' ratios.
 
-Usage: web_view_cpu.py QUORVEL_EXE [SECONDS_PER_RUN] [PAIRS]
+Usage: web_view_cpu.py QUORVEL_EXE [SECONDS_PER_RUN] [PAIRS] [RATE,RATE...]
 """
 import base64
 import os
+import shutil
 import re
 import signal
 import socket
@@ -28,7 +31,6 @@ import threading
 import time
 
 TOKEN = "bench-web-view-token-01"
-TICKS = os.sysconf("SC_CLK_TCK")
 
 
 def free_port():
@@ -40,9 +42,16 @@ def free_port():
 
 
 def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / TICKS  # utime, stime
+    """CPU time of every thread of the process, in nanoseconds' precision
+    (schedstat), rather than the clock ticks of /proc/PID/stat."""
+    total = 0
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{tid}/schedstat") as f:
+                total += int(f.read().split()[0])
+        except (FileNotFoundError, ProcessLookupError):
+            pass  # a thread that just ended
+    return total / 1e9
 
 
 class Viewer(threading.Thread):
@@ -94,7 +103,7 @@ class Viewer(threading.Thread):
             return
 
 
-def run_station(exe, rate, seconds, viewers):
+def start_station(exe, rate):
     home = tempfile.mkdtemp(prefix="quorvel-bench-web-") + "/"
     port = free_port()
     args = [exe, "--headless", "--home", home, "--set", f"OPTIONS0.WebPort={port}",
@@ -103,51 +112,65 @@ def run_station(exe, rate, seconds, viewers):
             "--task", "1", "--start"]
     p = subprocess.Popen(args, env=dict(os.environ, QUORVEL_NO_SOUND_CARD="1", QT_QPA_PLATFORM="offscreen"),
                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    while True:
+        line = p.stdout.readline()
+        if not line:
+            raise RuntimeError("station ended before its start line")
+        if re.search(r"Web view http://", line):
+            return p, port, home
+
+
+def stop_station(p, home):
+    p.send_signal(signal.SIGTERM)
     try:
-        while True:
-            line = p.stdout.readline()
-            if not line:
-                raise RuntimeError("station ended before its start line")
-            if re.search(r"Web view http://", line):
-                break
-        clients = [Viewer(port) for _ in range(viewers)]
+        p.wait(timeout=15)
+    except subprocess.TimeoutExpired:
+        p.kill()
+        p.wait()
+    shutil.rmtree(home, ignore_errors=True)
+
+
+def measure_pair(exe, rate, seconds):
+    """Two stations at once, one watched by two viewers and one not, so that
+    whatever else the machine does falls on both alike."""
+    plain, _, home_a = start_station(exe, rate)
+    watched, port, home_b = start_station(exe, rate)
+    clients = []
+    try:
+        clients = [Viewer(port) for _ in range(2)]
         for c in clients:
             c.start()
-        time.sleep(3)  # warm-up: the run is going and the viewers are fed
-        c0, t0 = cpu_seconds(p.pid), time.monotonic()
+        time.sleep(3)  # warm-up: both runs going, the viewers fed
+        a0, b0, t0 = cpu_seconds(plain.pid), cpu_seconds(watched.pid), time.monotonic()
         time.sleep(seconds)
-        c1, t1 = cpu_seconds(p.pid), time.monotonic()
-        columns = sum(c.columns for c in clients)
+        a1, b1, t1 = cpu_seconds(plain.pid), cpu_seconds(watched.pid), time.monotonic()
+        return (a1 - a0) / (t1 - t0), (b1 - b0) / (t1 - t0), sum(c.columns for c in clients)
+    finally:
         for c in clients:
             c.stop = True
-        return (c1 - c0) / (t1 - t0), columns
-    finally:
-        p.send_signal(signal.SIGTERM)
-        try:
-            p.wait(timeout=15)
-        except subprocess.TimeoutExpired:
-            p.kill()
-            p.wait()
+        stop_station(plain, home_a)
+        stop_station(watched, home_b)
 
 
 def main():
     exe = sys.argv[1]
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 15
     pairs = int(sys.argv[3]) if len(sys.argv) > 3 else 3
+    rates = [int(r) for r in sys.argv[4].split(",")] if len(sys.argv) > 4 else [48000, 192000]
     print(f"station CPU share (CPU seconds per wall second), {seconds:g} s per run, {pairs} pairs")
-    for rate in (48000, 192000):
+    for rate in rates:
         base, view, cols = [], [], []
         for _ in range(pairs):
-            b, _ = run_station(exe, rate, seconds, 0)
-            v, c = run_station(exe, rate, seconds, 2)
+            b, v, c = measure_pair(exe, rate, seconds)
             base.append(b)
             view.append(v)
             cols.append(c)
-        mb, mv = statistics.median(base), statistics.median(view)
-        print(f"{rate} Hz stereo: no viewer {mb * 100:6.2f} %   two viewers {mv * 100:6.2f} %   "
-              f"ratio {mv / mb:5.3f}   (columns received by the viewers per run: {min(cols)}..{max(cols)})")
-        print(f"  runs without: {' '.join(f'{x * 100:.2f}' for x in base)}   with: "
-              f"{' '.join(f'{x * 100:.2f}' for x in view)}")
+        ratios = [v / b for b, v in zip(base, view)]
+        print(f"{rate} Hz stereo: no viewer {statistics.median(base) * 100:6.2f} %   two viewers "
+              f"{statistics.median(view) * 100:6.2f} %   ratio (median of pairs) {statistics.median(ratios):5.3f}   "
+              f"(columns received by the viewers per pair: {min(cols)}..{max(cols)})")
+        print(f"  pairs (without / with, % of a core): "
+              + "  ".join(f"{b * 100:.2f}/{v * 100:.2f}" for b, v in zip(base, view)))
 
 
 if __name__ == "__main__":

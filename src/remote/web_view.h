@@ -42,8 +42,10 @@ class WebView : public ColumnObserver {
   // Bytes a viewer may have waiting on its connection before columns are
   // dropped for it, and how long columns gather before they go out.
   static constexpr int64_t kViewerBacklogBytes = 512 * 1024;
-  static constexpr int64_t kBatchMs = 40;
-  static constexpr int kMaxBatchColumns = 128;
+  // Every message costs the station a turn through the network stack, so
+  // columns go out a few times a second; the page spreads them out again.
+  static constexpr int64_t kBatchMs = 125;
+  static constexpr int kMaxBatchColumns = 256;
   static constexpr size_t kMaxNoteBytes = 200;
   static constexpr size_t kMaxListedFiles = 1000;
 

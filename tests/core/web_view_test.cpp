@@ -339,7 +339,7 @@ TEST(WebView, ViewersGetThePaletteOnceAndColumnsAsIndicesAndASlowOneLosesColumns
     }
   }
   EXPECT_EQ(slowColumns + droppedBeforeResume, columns);
-  EXPECT_LE(slowBeforeResume * rows, WebView::kViewerBacklogBytes + 6 + 128 * rows);
+  EXPECT_LE(slowBeforeResume * rows, WebView::kViewerBacklogBytes + 6 + WebView::kMaxBatchColumns * rows);
   EXPECT_TRUE(gapFlagged);
   // The rainbow starts red.
   ASSERT_EQ(newPalette.size(), 769u);

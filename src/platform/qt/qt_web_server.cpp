@@ -352,6 +352,9 @@ bool QtWebServer::sendBinary(ViewerId id, const uint8_t* data, size_t size) {
   QWebSocket* w = d_->viewer(id);
   if (!w) return false;
   w->sendBinaryMessage(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+  // Handed to the network now, rather than from a later turn of the event
+  // loop that would wake only for it.
+  w->flush();
   return true;
 }
 

@@ -27,31 +27,65 @@ function setPalette(bytes) {
 }
 
 // 'C', flags, rows (16 bits), count (16 bits), count columns, top row first.
-// The picture scrolls left and the newest columns come in at the right, as
-// in the station's own window.
-function drawColumns(bytes) {
+// Batches arrive a few times a second; the columns are drawn a few at a time
+// on every animation frame, so the picture scrolls as steadily as the
+// station's own window: left, the newest columns coming in at the right.
+const queue = [];  // { bytes, rows, next, count }
+let queued = 0;
+let carry = 0;
+let lastFrame = 0;
+const kDrainSeconds = 0.25;  // how far behind the newest column the picture runs
+
+function takeColumns(bytes) {
   const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-  const flags = bytes[1];
   const rows = view.getUint16(2, true);
   const count = view.getUint16(4, true);
   if (rows === 0 || count === 0 || bytes.length < 6 + rows * count) return;
+  if (bytes[1] & 2) $('gap').textContent = 'Columns were dropped: this connection is slower than the display.';
+  queue.push({ bytes, rows, next: 0, count });
+  queued += count;
+  // More than a screen waiting (a hidden tab, say): only the last screen can show.
+  while (queued - queue[0].count + queue[0].next >= canvas.width && queue.length > 1) {
+    queued -= queue[0].count - queue[0].next;
+    queue.shift();
+  }
+}
+
+function drawFrame(now) {
+  const dt = lastFrame ? Math.min((now - lastFrame) / 1000, 1) : 0;
+  lastFrame = now;
+  let want = queued * Math.min(dt / kDrainSeconds, 1) + carry;
+  let n = Math.min(Math.floor(want), queued);
+  carry = n < queued ? want - n : 0;
+  if (n > 0) drawColumns(n);
+  requestAnimationFrame(drawFrame);
+}
+
+function drawColumns(n) {
+  const rows = queue[0].rows;
   if (canvas.height !== rows) {
     canvas.height = rows;
     ctx.fillStyle = `rgb(${lut[0] & 255},${lut[0] >> 8 & 255},${lut[0] >> 16 & 255})`;
     ctx.fillRect(0, 0, canvas.width, rows);
   }
   const w = canvas.width;
-  const n = Math.min(count, w);
-  if (n < w) ctx.drawImage(canvas, n, 0, w - n, rows, 0, 0, w - n, rows);
+  n = Math.min(n, w);
   const img = ctx.createImageData(n, rows);
   const px = new Uint32Array(img.data.buffer);
-  const first = count - n;
-  for (let c = 0; c < n; c++) {
-    const base = 6 + (first + c) * rows;
-    for (let y = 0; y < rows; y++) px[y * n + c] = lut[bytes[base + y]];
+  let c = 0;
+  while (c < n && queue.length) {
+    const b = queue[0];
+    if (b.rows !== rows) break;  // a new display: its columns start on the next frame
+    for (; b.next < b.count && c < n; b.next++, c++) {
+      const base = 6 + b.next * rows;
+      for (let y = 0; y < rows; y++) px[y * n + c] = lut[b.bytes[base + y]];
+    }
+    if (b.next === b.count) queue.shift();
   }
-  ctx.putImageData(img, w - n, 0);
-  if (flags & 2) $('gap').textContent = 'Columns were dropped: this connection is slower than the display.';
+  queued -= c;
+  if (c === 0) return;
+  if (c < w) ctx.drawImage(canvas, c, 0, w - c, rows, 0, 0, w - c, rows);
+  ctx.putImageData(img, w - c, 0, 0, 0, c, rows);
 }
 
 function connect() {
@@ -64,7 +98,7 @@ function connect() {
     const bytes = new Uint8Array(ev.data);
     if (bytes.length === 0) return;
     if (bytes[0] === 0x50 && bytes.length === 1 + 256 * 3) setPalette(bytes);
-    else if (bytes[0] === 0x43 && havePalette) drawColumns(bytes);
+    else if (bytes[0] === 0x43 && havePalette) takeColumns(bytes);
   };
   socket.onclose = () => {
     setLink(false);
@@ -186,3 +220,4 @@ refreshFiles();
 setInterval(refreshStatus, 1000);
 setInterval(refreshFiles, 5000);
 connect();
+requestAnimationFrame(drawFrame);
