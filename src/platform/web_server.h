@@ -21,6 +21,10 @@ struct WebReply {
   // When set, this file is the body, read and sent piece by piece as the
   // client takes it; a file that cannot be opened turns the reply into 404.
   std::string filePath;
+  // Runs once the reply is on its way, from the event loop rather than
+  // inside the request's handling, so it may run a loop of its own (a
+  // command that starts a run) while the client already has its answer.
+  std::function<void()> then;
 };
 
 // What the head of a new connection's first request leads to.

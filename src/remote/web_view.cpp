@@ -358,8 +358,10 @@ WebReply WebView::command(const web::Request& r) {
   const std::string word = rec::trimBlanks(r.body);
   for (const char* known : kWebCommands) {
     if (word != known) continue;
-    runCommand_(std::string(kUdpCommandPrefix) + word);
-    return json("{\"command\":" + web::jsonString(word) + "}", 202);
+    WebReply r = json("{\"command\":" + web::jsonString(word) + "}", 202);
+    // After the answer: START runs the whole run inside the command.
+    r.then = [this, word] { runCommand_(std::string(kUdpCommandPrefix) + word); };
+    return r;
   }
   return plain(400, "400 Bad Request: unknown command");
 }

@@ -22,6 +22,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import urllib.parse
 import urllib.request
 
 SKIP = 77
@@ -110,11 +111,23 @@ class DevTools:
             self.proc.wait()
 
 
-def station_status(port):
-    req = urllib.request.Request(f"http://127.0.0.1:{port}/api/status",
-                                 headers={"Authorization": "Bearer " + TOKEN})
+def station_get(port, path):
+    req = urllib.request.Request(f"http://127.0.0.1:{port}{path}", headers={"Authorization": "Bearer " + TOKEN})
     with urllib.request.urlopen(req, timeout=5) as r:
-        return json.loads(r.read())
+        return r.read()
+
+
+def station_status(port):
+    return json.loads(station_get(port, "/api/status"))
+
+
+def wait_running(port, want, seconds=10):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        if station_status(port)["running"] == want:
+            return True
+        time.sleep(0.2)
+    return False
 
 
 def main():
@@ -131,7 +144,8 @@ def main():
     port = free_port()
     args = [exe, "--headless", "--home", home, "--set", f"OPTIONS0.WebPort={port}",
             "--set", "OPTIONS0.WebToken=" + TOKEN, "--set", "OPTIONS0.chkWebView=1",
-            "--set", "OPTIONS0.FileRecPathField=" + home, "--task", "1", "--start"]
+            "--set", "OPTIONS0.FileRecPathField=" + home, "--set", "FORM1.Combo12=4 Mbytes",
+            "--task", "1", "--start"]
     station = subprocess.Popen(args, env=dict(os.environ, QUORVEL_NO_SOUND_CARD="1"),
                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     failures = []
@@ -195,19 +209,37 @@ def main():
             f.write(base64.b64decode(png))
         print("screenshot: " + shot, flush=True)
 
-        # Stop, pressed on the page, ends the run.
-        browser.evaluate("document.getElementById('btnStop').click()")
+        # Save Buffer, pressed on the page, writes the buffer file; the list
+        # offers it and it downloads as a WAV.
+        browser.evaluate("document.getElementById('btnSaveBuffer').click()")
+        saved = []
         deadline = time.time() + 10
-        running = True
-        while time.time() < deadline and running:
-            time.sleep(0.2)
-            running = station_status(port)["running"]
-        check(not running, "Stop on the page stopped the run")
+        while time.time() < deadline and not saved:
+            time.sleep(0.3)
+            saved = [f for f in json.loads(station_get(port, "/api/files"))
+                     if f["kind"] == "rec" and f["name"].startswith("buffer end at ")]
+        check(len(saved) == 1, "Save Buffer on the page wrote the buffer file")
+        if saved:
+            wav = station_get(port, "/files/rec/" + urllib.parse.quote(saved[0]["name"]))
+            check(wav[:4] == b"RIFF" and len(wav) == saved[0]["size"], f"the buffer file downloads whole ({len(wav)} bytes)")
+            time.sleep(2)
+            check(saved[0]["name"] in browser.evaluate("document.getElementById('fileRows').innerText"),
+                  "the page lists the buffer file")
+
+        # Stop, pressed on the page, ends the run; Start starts it again.
+        browser.evaluate("document.getElementById('btnStop').click()")
+        check(wait_running(port, False), "Stop on the page stopped the run")
         time.sleep(1.5)
         text = browser.evaluate("document.body.innerText")
         check("stopped" in text and "Stop: sent" in text, "the page shows the run stopped")
+        browser.evaluate("document.getElementById('btnStart').click()")
+        check(wait_running(port, True), "Start on the page started the run again")
+        check(browser.evaluate("fetch('/api/status').then(r => r.status)") == 200, "the page is answered while the run goes")
+        browser.evaluate("document.getElementById('btnStop').click()")
+        check(wait_running(port, False), "and Stop stopped it again")
         log = open(home + "RecLog.Log", encoding="latin-1").read() if os.path.exists(home + "RecLog.Log") else ""
-        check("STOP" in log, "the stop was logged as for the UDP command")
+        check("STOP" in log and "START" in log and "SAVEBUFFER" in log,
+              "the commands were logged as for the UDP commands")
     finally:
         if browser:
             browser.close()

@@ -102,11 +102,14 @@ class FakeWebServer : public WebServer {
   // new connection; a refused head never reaches the request handler. An
   // upgrade head answers 101 without a viewer (see openViewer).
   WebReply send(const std::string& head, const std::string& body = "", const std::string& peer = "127.0.0.1") {
-    if (port_ <= 0) return WebReply{0, "", {}, "connection refused", ""};
+    if (port_ <= 0) return WebReply{0, "", {}, "connection refused", "", {}};
     HeadVerdict v = head_ ? head_(head, peer) : HeadVerdict{};
     if (v.action == HeadVerdict::Action::Refuse) return v.refusal;
-    if (v.action == HeadVerdict::Action::Upgrade) return WebReply{101, "", {}, "", ""};
-    return request_ ? request_(head, body, peer) : WebReply{500, "", {}, "", ""};
+    if (v.action == HeadVerdict::Action::Upgrade) return WebReply{101, "", {}, "", "", {}};
+    WebReply r = request_ ? request_(head, body, peer) : WebReply{500, "", {}, "", "", {}};
+    // As from the event loop once the reply has gone.
+    if (auto then = std::move(r.then)) then();
+    return r;
   }
   // A WebSocket handshake: the head handler decides; 0 when refused (the
   // refusal in `refusal`).

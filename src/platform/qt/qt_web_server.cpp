@@ -163,7 +163,7 @@ struct QtWebServer::Impl {
     if (end < 0) {
       if (static_cast<size_t>(seen.size()) >= limits.maxHeadBytes) {
         QObject::disconnect(*conn);
-        WebReply r{431, "text/plain; charset=utf-8", {}, "431 Request Header Fields Too Large\n", ""};
+        WebReply r{431, "text/plain; charset=utf-8", {}, "431 Request Header Fields Too Large\n", "", {}};
         answer(s, r);
       }
       return;
@@ -204,13 +204,14 @@ struct QtWebServer::Impl {
     const QByteArray body = request.body();
     WebReply r;
     if (static_cast<size_t>(body.size()) > limits.maxBodyBytes)
-      r = WebReply{413, "text/plain; charset=utf-8", {}, "413 Payload Too Large\n", ""};
+      r = WebReply{413, "text/plain; charset=utf-8", {}, "413 Payload Too Large\n", "", {}};
     else if (requestHandler)
       r = requestHandler(head, body.toStdString(), peerText(s->peerAddress()));
     else
-      r = WebReply{503, "text/plain; charset=utf-8", {}, "503 Service Unavailable\n", ""};
+      r = WebReply{503, "text/plain; charset=utf-8", {}, "503 Service Unavailable\n", "", {}};
     // The responder writes the status line; headers and body follow as for
     // any reply of this server.
+    if (r.then) QMetaObject::invokeMethod(http.get(), r.then, Qt::QueuedConnection);
     if (r.filePath.empty()) {
       answer(s, r);
       return;
@@ -218,7 +219,7 @@ struct QtWebServer::Impl {
     auto* f = new QFile(QString::fromStdString(r.filePath), s);
     if (!f->open(QIODevice::ReadOnly)) {
       delete f;
-      answer(s, WebReply{404, "text/plain; charset=utf-8", {}, "404 Not Found\n", ""});
+      answer(s, WebReply{404, "text/plain; charset=utf-8", {}, "404 Not Found\n", "", {}});
       return;
     }
     s->write(replyHead(r, f->size()));
