@@ -39,6 +39,14 @@ void savedControls(Form& f) {
      60, 20);
   at(tip(text(f, "SpanFolders", "", "FrameDisk"), "Folders to continue in when a disk is full, separated by ;"), 70,
      192, 306, 20);
+  at(tip(text(f, "WebPort", "8765", "FrameWeb"), "TCP port of the web view"), 140, 20, 56, 20);
+  at(tip(text(f, "WebBind", "127.0.0.1", "FrameWeb"),
+         "Address the web view listens on (0.0.0.0: every network of this machine)"),
+     240, 20, 110, 20);
+  at(tip(text(f, "WebToken", "", "FrameWeb"),
+         "Access token of the web view (at least 16 characters; empty: one is generated and kept in the program "
+         "folder)"),
+     404, 20, 372, 20);
 
   // Basic settings: two columns of six combos.
   struct Row {
@@ -103,19 +111,11 @@ void savedControls(Form& f) {
   at(tip(check(f, "AddTimeStamp", "Timestamp", 1, "FrameDisk"), "Add PC date and time to filename"), 52, 92, 96, 20);
   at(tip(check(f, "chkUDPSlave", "Enable on Port", 0, "FrameRemote"), "Enable Remote Commands on UDP Port"), 8, 20,
      120, 20);
-  at(tip(check(f, "chkWebView", "Web view", 0, "FrameWeb"), "Watch and steer this station from a browser"), 8, 20, 90,
-     20);
-  at(tip(text(f, "WebPort", "8765", "FrameWeb"), "TCP port of the web view"), 140, 20, 56, 20);
-  at(tip(text(f, "WebBind", "127.0.0.1", "FrameWeb"),
-         "Address the web view listens on (0.0.0.0: every network of this machine)"),
-     240, 20, 110, 20);
-  at(tip(text(f, "WebToken", "", "FrameWeb"),
-         "Access token of the web view (at least 16 characters; empty: one is generated and kept in the program "
-         "folder)"),
-     404, 20, 372, 20);
   at(tip(check(f, "CheckDDEsend", "DDE send file info", 0, "FramePlayback"),
          "Send the file name and position through the text link"),
      8, 96, 150, 20);
+  at(tip(check(f, "chkWebView", "Web view", 0, "FrameWeb"), "Watch and steer this station from a browser"), 8, 20, 90,
+     20);
 }
 
 void labels(Form& f) {

@@ -257,9 +257,9 @@ TEST(WebApp, CommandsArePostOnlyFromTheStationsOwnOriginAndStopEndsTheRun) {
 }
 
 TEST(WebApp, NineViewersTheLastRefusedAndViewersThatNeverReadDoNotHoldTheRecordingBack) {
-  // Many narrow columns per second, so a client that never reads backs up quickly.
-  Station st({"--set", "OPTIONS0.FileRecPathField={HOME}", "--set", "FORM1.Combo2=192000", "--set",
-              "FORM1.Combo6=64", "--set", "FORM1.Combo1=4096", "--task", "2", "--start"});
+  // 750 columns a second, so a client that never reads backs up within seconds.
+  Station st({"--set", "OPTIONS0.FileRecPathField={HOME}", "--set", "FORM1.Combo2=96000", "--set",
+              "FORM1.Combo6=128", "--task", "2", "--start"});
   ASSERT_TRUE(st.ready()) << st.out.toStdString();
   const QByteArray jar = "Cookie: qv_token=" + kToken + "\r\n";
   std::vector<std::unique_ptr<QTcpSocket>> viewers;

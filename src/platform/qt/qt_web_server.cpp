@@ -26,6 +26,7 @@ constexpr const char* kAnsweredProperty = "qvAnswered";
 // How much of a file waits on a download's connection at most.
 constexpr qint64 kFileChunk = 64 * 1024;
 constexpr qint64 kFileBacklog = 256 * 1024;
+constexpr int kViewerSendBuffer = 128 * 1024;
 // How long a closing connection may take to send its last bytes' FIN and
 // hear the client's, reading and dropping whatever it still sends.
 constexpr int kLingerMs = 2000;
@@ -183,6 +184,9 @@ struct QtWebServer::Impl {
         QObject::disconnect(s, nullptr, nullptr, nullptr);
         s->setParent(nullptr);
         s->setReadBufferSize(0);
+        // What the kernel holds for a viewer that stops reading stays small
+        // too; the viewer's own backlog is counted above it.
+        s->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kViewerSendBuffer);
         ws.handleConnection(s);
         emit s->readyRead();
         return;
