@@ -116,7 +116,7 @@ def start_station(exe, rate):
         line = p.stdout.readline()
         if not line:
             raise RuntimeError("station ended before its start line")
-        if re.search(r"Web view http://", line):
+        if re.search(r"web view http://", line):
             return p, port, home
 
 

@@ -1,5 +1,6 @@
 #include "app/host.h"
 #include "app/render_main.h"
+#include "app/station_cli.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -49,6 +50,7 @@ const char* kModeMenuItems[] = {"RealTimeAnalysis", "RealTimeRecording", "FileAn
 }  // namespace
 
 int runQuorvel(int argc, char** argv) {
+  quietWindowLibrary();
   if (argc >= 2 && std::string(argv[1]) == "render") return runRender(argc, argv);
   std::vector<std::string> args(argv + 1, argv + argc);
   ParseResult pr = parseCommandLine(args);
@@ -56,7 +58,7 @@ int runQuorvel(int argc, char** argv) {
     std::cerr << "quorvel: " << pr.error << "\n";
     return 2;
   }
-  const CommandLine& cl = pr.cl;
+  CommandLine& cl = pr.cl;
   if (cl.help) {
     std::cout << commandLineHelp();
     return 0;
@@ -64,6 +66,12 @@ int runQuorvel(int argc, char** argv) {
   if (cl.version) {
     std::cout << "Quorvel 2.0\n";
     return 0;
+  }
+  if (cl.listDevices || cl.listSettings) return runListing(cl);
+  if (!cl.headless && noDisplay()) {
+    std::cerr << "quorvel: no display (neither DISPLAY nor WAYLAND_DISPLAY is set): running headless, as with "
+                 "--headless\n";
+    cl.headless = true;
   }
 
   if (cl.headless && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -79,7 +87,7 @@ int runQuorvel(int argc, char** argv) {
   RealServices real;
   FftwDsp dsp;
   std::unique_ptr<Dialogs> dialogs;
-  if (cl.headless) dialogs = std::make_unique<HeadlessDialogs>();
+  if (cl.headless) dialogs = std::make_unique<StationDialogs>();
   else dialogs = std::make_unique<QtDialogs>();
   Services svc = real.services();
   svc.dsp = &dsp;
@@ -87,6 +95,7 @@ int runQuorvel(int argc, char** argv) {
   Program program(svc, folder);
   auto subsystems = assembleProgram(program);
   StartupHooks& hooks = *subsystems->hooks;
+  if (cl.headless) attachStationOutput(program, static_cast<StationDialogs&>(*dialogs));
 
   // Stop requests may come while a loop started by the command line runs,
   // before the main event loop; remember them and leave once it returns.
@@ -119,6 +128,8 @@ int runQuorvel(int argc, char** argv) {
       std::string message;
       if (!applyCommandLineSetting(program, key, value, message)) std::cerr << "quorvel: " << message << "\n";
     }
+    // A station without a screen says once where a browser finds it.
+    if (cl.headless) printStationStart(program, cl, subsystems->web ? subsystems->web->startLine() : "");
   };
   hooks.endProgram = stopAndQuit;
 
@@ -128,20 +139,24 @@ int runQuorvel(int argc, char** argv) {
     views->main().setCloseGuard([&] { return quitRequested || requestShutdown(program, hooks); });
     static_cast<QtDialogs*>(dialogs.get())->setParent(&views->main());
   }
-  startUp(program, cl, hooks);
+  const StartupReport report = startUp(program, cl, hooks);
+  if (!report.fileProblem.empty()) std::cerr << "quorvel: " << report.fileProblem << "\n";
   program.form1().setShown(true);
-  if (quitRequested) return 0;
-  // A station without a screen says once where a browser finds it.
-  if (cl.headless && subsystems->web && subsystems->web->serving())
-    std::cout << "quorvel: " << subsystems->web->startLine() << std::endl;
+  const auto exitCode = [&] { return cl.headless ? stationExitCode(program) : 0; };
+  if (quitRequested || (cl.headless && !cl.start && endsWithItsRun(program, cl))) return exitCode();
 
   // --task and --start act once the event loop runs, so a started loop pumps
   // the same events as one started by the Start button.
   QTimer::singleShot(0, [&] {
     if (cl.task) program.form1()[kModeMenuItems[*cl.task - 1]].click();
-    if (cl.start && !quitRequested) program.form1()["StartStop"].click();
+    if (cl.start && !quitRequested) {
+      program.form1()["StartStop"].click();
+      // The run has ended; without a command socket nothing could start another.
+      if (cl.headless && endsWithItsRun(program, cl)) stopAndQuit();
+    }
   });
-  return app->exec();
+  const int rc = app->exec();
+  return rc != 0 ? rc : exitCode();
 }
 
 }  // namespace qv

@@ -13,6 +13,7 @@
 #include "recording/notes_log.h"
 #include "recording/recording_files.h"
 #include "recording/recording_loop.h"
+#include "recording/station.h"
 #include "remote/text_send.h"
 #include "remote/udp_remote.h"
 #include "remote/web_view.h"
@@ -27,6 +28,7 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   s->analysis = installAnalysis(p);
   installRecordingFiles(p);
   const LiveRecordingParts live = installLiveRecording(p);
+  installStation(p);
   auto notes = installNotes(p);
   installSnapshots(p);
   auto remote = installRemote(p);

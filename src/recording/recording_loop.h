@@ -45,7 +45,7 @@ class RecordingLoop : public LiveParticipant {
  private:
   enum class Cause { Size, Hourly, DiskFull };
   bool twoChannels() const { return channels_ == 2; }
-  void log(const std::string& message);
+  void log(const std::string& message, RecLogKind kind = RecLogKind::Event);
   bool writeBlock(const int16_t* samples, int count);
   // Closes the current file (header patched) and logs `closingWord`.
   bool closeCurrent(const std::string& closingWord);

@@ -16,6 +16,7 @@
 #include "recording/notes_log.h"
 #include "recording/ram_buffer.h"
 #include "recording/rec_text.h"
+#include "recording/station.h"
 #include "remote/udp_remote.h"
 
 namespace qv {
@@ -152,7 +153,7 @@ std::string WebView::url() const {
 
 std::string WebView::startLine() const {
   if (!serving()) return {};
-  return "Web view " + url() + "?token=" + token_ + " (listening on " + address_ + ":" + std::to_string(port()) + ")";
+  return "web view " + url() + "?token=" + token_ + " (listening on " + address_ + ":" + std::to_string(port()) + ")";
 }
 
 void WebView::setStatusLabel(const std::string& text) {
@@ -415,6 +416,22 @@ std::string WebView::statusJson() {
   s += ",\"bufferSeconds\":" + number(bufferSeconds, 1);
   s += ",\"bufferFilledSeconds\":" + number(bufferFilled, 1);
   s += ",\"statusLine\":" + web::jsonString(p_.status());
+  // The station's figures of the run going on, or of the last one.
+  if (Station* st = findStation(p_); st && st->runs() > 0) {
+    const RunFigures f = st->current();
+    const char* outcome = f.outcome == RunOutcome::Running    ? "running"
+                          : f.outcome == RunOutcome::Ended      ? "ended"
+                          : f.outcome == RunOutcome::NotStarted ? "not started"
+                                                                : "failed";
+    int64_t bytes = 0;
+    for (const WrittenFile& w : f.files) bytes += w.bytes;
+    s += ",\"run\":{\"outcome\":" + web::jsonString(outcome) + ",\"duration\":" +
+         web::jsonString(FormatDuration(f.seconds)) + ",\"blocks\":" + std::to_string(f.blocks) +
+         ",\"fails\":" + std::to_string(f.fails) + ",\"overloads\":" + std::to_string(f.overloads) +
+         ",\"filesWritten\":" + std::to_string(f.files.size()) + ",\"bytesWritten\":" + std::to_string(bytes) +
+         ",\"currentFile\":" + web::jsonString(f.currentFile) + ",\"fileTime\":" + web::jsonString(f.fileTime) +
+         ",\"error\":" + web::jsonString(f.error) + "}";
+  }
   s += ",\"viewers\":" + std::to_string(viewers_.size());
   s += ",\"columnsDropped\":" + std::to_string(dropped_);
   s += "}";

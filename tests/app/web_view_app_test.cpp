@@ -116,7 +116,7 @@ class Station {
     while (t.elapsed() < 20000 && proc.state() != QProcess::NotRunning) {
       proc.waitForReadyRead(100);
       out += proc.readAllStandardOutput();
-      if (out.contains("Web view http://127.0.0.1:" + QByteArray::number(port) + "/?token=" + kToken)) return true;
+      if (out.contains("; web view http://127.0.0.1:" + QByteArray::number(port) + "/?token=" + kToken)) return true;
     }
     return false;
   }

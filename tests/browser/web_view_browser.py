@@ -164,7 +164,7 @@ def main():
             line = station.stdout.readline()
             if not line:
                 break
-            m = re.search(r"Web view (http://\S+)", line)
+            m = re.search(r"web view (http://\S+)", line)
             if m:
                 url = m.group(1)
         check(url == f"http://127.0.0.1:{port}/?token={TOKEN}", f"start line names the page ({url})")

@@ -136,6 +136,12 @@ async function refreshStatus() {
     $('statusText').textContent = s.status;
     $('mode').textContent = s.mode;
     $('running').textContent = s.running ? 'running' : 'stopped';
+    const run = s.run;
+    $('runFigures').textContent = run
+      ? `${run.outcome}, ${run.duration}, ${run.blocks} blocks, Fails ${run.fails}, Overloads ${run.overloads}` +
+        (run.filesWritten ? `, ${run.filesWritten} files (${formatBytes(run.bytesWritten)})` : '') +
+        (run.error ? ` - ${run.error}` : '')
+      : 'no run yet';
     $('fails').textContent = 'Fails ' + s.fails;
     $('overloads').textContent = 'Overloads ' + s.overloads;
     $('file').textContent = s.file || '-';
