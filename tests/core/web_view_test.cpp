@@ -341,6 +341,10 @@ TEST(WebView, ViewersGetThePaletteOnceAndColumnsAsIndicesAndASlowOneLosesColumns
   EXPECT_EQ(slowColumns + droppedBeforeResume, columns);
   EXPECT_LE(slowBeforeResume * rows, WebView::kViewerBacklogBytes + 6 + WebView::kMaxBatchColumns * rows);
   EXPECT_TRUE(gapFlagged);
+  // The status tells the station's figures of the run that ended.
+  const WebReply status = s.send(get("/api/status", bearer()));
+  EXPECT_NE(status.body.find("\"run\":{\"outcome\":\"ended\""), std::string::npos) << status.body;
+  EXPECT_NE(status.body.find("\"fails\":0,\"overloads\":0,\"filesWritten\":0"), std::string::npos) << status.body;
   // The rainbow starts red.
   ASSERT_EQ(newPalette.size(), 769u);
   EXPECT_EQ(static_cast<uint8_t>(newPalette[1]), 255);
