@@ -105,8 +105,10 @@ void printStationStart(Program& p, const CommandLine& cl, const std::string& web
 
 bool endsWithItsRun(Program& p, const CommandLine& cl) {
   if (!cl.start && !classicRecords(cl.classicArgs)) return false;
+  // A command socket or the web view can still start the next run.
   Control* udp = p.options0().find("chkUDPSlave");
-  return !(udp && udp->checked());
+  Control* web = p.options0().find("chkWebView");
+  return !(udp && udp->checked()) && !(web && web->checked());
 }
 
 int stationExitCode(Program& p) {

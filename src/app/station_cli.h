@@ -40,7 +40,7 @@ void attachStationOutput(Program& p, StationDialogs& dialogs);
 // the web view is, with its token) when not empty.
 void printStationStart(Program& p, const CommandLine& cl, const std::string& webView);
 // The command line started a run (--start, /REC) and once it has ended
-// nothing else could start one: no command socket is open.
+// nothing else could start one: no command socket and no web view is open.
 bool endsWithItsRun(Program& p, const CommandLine& cl);
 // 1 when a run could not start or ended on an error, else 0.
 int stationExitCode(Program& p);
