@@ -17,6 +17,7 @@
 #include "remote/gps_link.h"
 #include "remote/text_send.h"
 #include "remote/udp_remote.h"
+#include "remote/web_view.h"
 
 namespace qv {
 
@@ -29,12 +30,16 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   installRecordingFiles(p);
   Subsystems* parts = s.get();
   // "Analyze Buffer" and "Play Buffer" open their temp.wav as the operator's Open does.
-  installLiveRecording(p, [parts](const std::string& path) { parts->files->OpenFile(path); });
+  const LiveRecordingParts live =
+      installLiveRecording(p, [parts](const std::string& path) { parts->files->OpenFile(path); });
   installStation(p);
-  installNotes(p);
+  auto notes = installNotes(p);
   installSnapshots(p);
-  installRemote(p);
+  auto remote = installRemote(p);
   installGpsTextLink(p);
+  // The page's buttons take the UDP commands' path.
+  s->web = installWebView(p, *live.ramBuffer, *notes,
+                          [remote](const std::string& datagram) { remote->ExecuteUDPCommand(datagram); });
   installPlayback(p);
   installPlayList(p);
   AttachDeviceHandlers(p);

@@ -10,11 +10,13 @@ class Program;
 class AnalysisEngine;
 struct StartupHooks;
 class FileSubsystem;
+class WebView;
 
 struct Subsystems {
   std::unique_ptr<AnalysisEngine> analysis;
   std::shared_ptr<StartupHooks> hooks;
   std::shared_ptr<FileSubsystem> files;
+  std::shared_ptr<WebView> web;
   ~Subsystems();
 };
 

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/web_server.h"
+
 namespace qv {
 
 class UdpSocket {
@@ -57,9 +59,13 @@ class Network {
   virtual std::unique_ptr<UdpSocket> udp() = 0;
   virtual std::unique_ptr<TcpListener> tcpListener() = 0;
   virtual std::unique_ptr<SerialPort> serial() = 0;
+  virtual std::unique_ptr<WebServer> webServer() = 0;
 };
 
 // "n" -> /dev/ttyS(n-1); anything else as typed.
 std::string serialDevicePath(const std::string& portOrPath);
+
+// Fills `out` from the system's random source; false when it cannot.
+bool systemRandomBytes(uint8_t* out, size_t size);
 
 }  // namespace qv

@@ -16,6 +16,7 @@ class QtNetwork : public Network {
   std::unique_ptr<UdpSocket> udp() override;
   std::unique_ptr<TcpListener> tcpListener() override;
   std::unique_ptr<SerialPort> serial() override;
+  std::unique_ptr<WebServer> webServer() override;
 };
 
 }  // namespace qv
