@@ -95,7 +95,10 @@ std::string commandLineHelp() {
          "  --quit-after S     stop as the Stop button does S seconds after start-up, then exit\n"
          "  --headless         run without any window\n"
          "  --version          print the version\n"
-         "  --help             print this help\n";
+         "  --help             print this help\n"
+         "\n"
+         "quorvel render FILE... renders recordings to PNG spectrograms without a window\n"
+         "(quorvel render --help).\n";
 }
 
 }  // namespace qv
