@@ -408,6 +408,7 @@ int runRender(int argc, char** argv) {
     const bool pngFile = !fs::is_directory(out, ec) && lowered(fs::path(out).extension().string()) == ".png" &&
                          out.back() != '/';
     const fs::path folder = pngFile ? fs::path(out).parent_path() : fs::path(out);
+    ec.clear();
     if (!folder.empty()) fs::create_directories(folder, ec);
     if (ec) {
       std::cerr << "quorvel render: cannot make the folder " << folder.string() << ": " << ec.message() << "\n";

@@ -188,7 +188,7 @@ void drawDecorations(Surface& sf, const RenderLayout& l, const FileJob& f, const
   sf.text(4, 4, "Hz", kInk);
   // Frequency axis of every band, and its label.
   const double fMax = l.baseHz + l.hzPerRow * l.plotHeight;
-  const double fStep = niceStep(fMax - l.baseHz, std::max(2, l.plotHeight / 40));
+  const double fStep = niceStep(fMax - l.baseHz, std::max(3, l.plotHeight / 32));
   for (int b = 0; b < l.bands; ++b) {
     const int top = l.bandTop(b), bottom = top + l.plotHeight;
     sf.line(x0, top, x0, bottom, kInk);
