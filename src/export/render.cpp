@@ -57,6 +57,16 @@ double niceStep(double range, int ticks) {
   return 10 * mag;
 }
 
+// Time ticks at steps a clock reader expects: seconds, then 15 s, 30 s, minutes...
+double niceTimeStep(double range, int ticks) {
+  const double raw = range / std::max(ticks, 1);
+  if (raw < 1) return niceStep(range, ticks);
+  for (double m : {1.0, 2.0, 5.0, 10.0, 15.0, 30.0, 60.0, 120.0, 300.0, 600.0, 900.0, 1800.0, 3600.0, 7200.0,
+                   10800.0, 21600.0, 43200.0, 86400.0})
+    if (m >= raw) return m;
+  return niceStep(range, ticks);
+}
+
 std::string frequencyLabel(double hz) {
   if (std::fabs(hz) >= 10000) return numText(roundHalfUp(hz / 1000, 2)) + "k";
   return numText(roundHalfUp(hz, 1));
@@ -70,8 +80,9 @@ std::string clockText(long long t) {
   return buf;
 }
 
-std::string timeLabel(double seconds, double step) {
-  if (step >= 1 && seconds >= 60) return clockText(static_cast<long long>(std::llround(seconds)));
+// Clock text once the axis reaches a minute ("0:00", "0:30", "1:00"), else seconds.
+std::string timeLabel(double seconds, double step, double end) {
+  if (step >= 1 && end >= 60) return clockText(static_cast<long long>(std::llround(seconds)));
   return numText(roundHalfUp(seconds, 3)) + "s";
 }
 
@@ -205,12 +216,12 @@ void drawDecorations(Surface& sf, const RenderLayout& l, const FileJob& f, const
   // Time axis under the last band.
   sf.line(x0, yEnd, l.left + l.plotWidth, yEnd, kInk);
   const double span = l.secondsPerPixel * l.plotWidth;
-  const double tStep = niceStep(span, std::max(2, l.plotWidth / 90));
+  const double tStep = niceTimeStep(span, std::max(2, l.plotWidth / 90));
   for (double t = std::ceil(l.startSeconds / tStep) * tStep; t <= l.startSeconds + span + 1e-9; t += tStep) {
     const int x = l.left + static_cast<int>(std::lround((t - l.startSeconds) / l.secondsPerPixel));
     if (x < l.left || x >= l.left + l.plotWidth) continue;
     sf.line(x, yEnd, x, yEnd + 5, kInk);
-    const std::string txt = timeLabel(t, tStep);
+    const std::string txt = timeLabel(t, tStep, l.startSeconds + span);
     sf.text(std::max(0, x - static_cast<int>(txt.size()) * kCharWidthPx / 2), yEnd + 8, txt, kInk);
   }
   // Colour bar: palette entries 0..255 bottom to top, two per dB, labelled
