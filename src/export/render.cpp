@@ -41,10 +41,10 @@ constexpr Rgb kInk = rgb(0, 0, 0);
 constexpr Rgb kPaper = rgb(255, 255, 255);
 constexpr int kEntries = ColourPalette::kHigh - ColourPalette::kLow + 1;
 constexpr int kTextHeight = 14;
-// Columns of a tile: slot columns reach the picture a tile at a time, as a
+// Columns of a tile: columns reach the picture a tile at a time, as a
 // column written straight into a wide picture touches a cache line and a
 // page per row.
-constexpr int kTile = 64;
+constexpr int kTile = 256;
 // A range smaller than this is not worth a worker of its own.
 constexpr int64_t kMinRangeColumns = 2048;
 
@@ -318,15 +318,26 @@ bool savePlot(const Plot& p, const std::string& path, std::string& error) {
 // short loud events survive the squeeze.
 class Pen {
  public:
-  explicit Pen(int rows) : rows_(rows), tile_(static_cast<size_t>(rows) * kTile), peak_(static_cast<size_t>(rows), -1e30f) {}
+  explicit Pen(int rows)
+      : rows_(rows),
+        tile_(static_cast<size_t>(rows) * kTile),
+        slotTile_(static_cast<size_t>(rows) * kTile),
+        peak_(static_cast<size_t>(rows), -1e30f) {}
 
   void put(Plot& p, int band, int px, const float* v) {
     if (tileX0_ >= 0 && (&p != target_ || px != tileEnd_ || px >= tileX0_ + kTile)) flush(band);
     target_ = &p;
     if (tileX0_ < 0) tileX0_ = px;
-    uint16_t* t = tile_.data() + (px - tileX0_);
-    for (int r = 0; r < rows_; ++r)
-      t[static_cast<size_t>(rows_ - 1 - r) * kTile] = static_cast<uint16_t>(ColourPalette::slot(v[r]));
+    const auto at = static_cast<size_t>(px - tileX0_);
+    if (!p.slotRows.empty()) {
+      uint8_t* t = slotTile_.data() + at;
+      for (int r = 0; r < rows_; ++r)
+        t[static_cast<size_t>(rows_ - 1 - r) * kTile] = p.slotOfEntry[static_cast<size_t>(ColourPalette::slot(v[r]))];
+    } else {
+      uint16_t* t = tile_.data() + at;
+      for (int r = 0; r < rows_; ++r)
+        t[static_cast<size_t>(rows_ - 1 - r) * kTile] = static_cast<uint16_t>(ColourPalette::slot(v[r]));
+    }
     tileEnd_ = px + 1;
   }
   void accumulate(Plot& p, int band, int px, const float* v) {
@@ -356,11 +367,9 @@ class Pen {
     const int x = p.layout.left + tileX0_;
     const auto b = static_cast<size_t>(band);
     if (!p.slotRows.empty()) {
-      for (int y = 0; y < rows_; ++y) {
-        uint8_t* dst = p.slotRows[b][static_cast<size_t>(y)] + x;
-        const uint16_t* src = tile_.data() + static_cast<size_t>(y) * kTile;
-        for (int c = 0; c < n; ++c) dst[c] = p.slotOfEntry[src[c]];
-      }
+      for (int y = 0; y < rows_; ++y)
+        std::memcpy(p.slotRows[b][static_cast<size_t>(y)] + x, slotTile_.data() + static_cast<size_t>(y) * kTile,
+                    static_cast<size_t>(n));
     } else if (!p.pixelRows.empty()) {
       for (int y = 0; y < rows_; ++y) {
         uint32_t* dst = p.pixelRows[b][static_cast<size_t>(y)] + x;
@@ -378,7 +387,8 @@ class Pen {
   }
 
   int rows_;
-  std::vector<uint16_t> tile_;  // top row first
+  std::vector<uint16_t> tile_;     // palette entries, top row first
+  std::vector<uint8_t> slotTile_;  // colour-table slots, when the picture keeps them
   int tileX0_ = -1, tileEnd_ = 0;
   Plot* target_ = nullptr;  // of the tile
   std::vector<float> peak_;
