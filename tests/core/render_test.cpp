@@ -110,9 +110,9 @@ TEST(Render, StereoWithSoundOnTheRightOnlyDrawsAQuietLeftBandAndAVisibleRightBan
   RenderRig r;
   RenderSettings s = r.settings();
   const int rate = 8000;
-  auto right = test::tone(rate * 2, rate, 1500);
-  std::vector<int16_t> frames(right.size() * 2, 0);
-  for (size_t i = 0; i < right.size(); ++i) frames[2 * i + 1] = right[i];
+  auto tone = test::tone(rate * 2, rate, 1500);
+  std::vector<int16_t> frames(tone.size() * 2, 0);
+  for (size_t i = 0; i < tone.size(); ++i) frames[2 * i + 1] = tone[i];
   std::string in = r.wav("stereo.wav", rate, frames, 2);
 
   RenderResult both = renderFile(in, r.home.file("both.png"), s, RenderOptions{}, r.dsp, r.surfaces);
@@ -124,7 +124,8 @@ TEST(Render, StereoWithSoundOnTheRightOnlyDrawsAQuietLeftBandAndAVisibleRightBan
   auto left = rowMeans(img, l, 0);
   EXPECT_GT(*std::min_element(left.begin(), left.end()), 250) << "the silent left band stays white";
   EXPECT_NEAR(darkestRow(img, l, 1), l.yOfFrequency(1500, 1), 1);
-  EXPECT_LT(*std::min_element(rowMeans(img, l, 1).begin(), rowMeans(img, l, 1).end()), 60);
+  auto right = rowMeans(img, l, 1);
+  EXPECT_LT(*std::min_element(right.begin(), right.end()), 60);
   // "L" and "R" beside their bands.
   for (int b = 0; b < 2; ++b)
     EXPECT_GT(inkedPixels(img, 0, l.bandTop(b), 16, l.bandTop(b) + l.plotHeight), 5) << "band " << b;
