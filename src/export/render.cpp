@@ -646,7 +646,9 @@ void Batch::renderRange(const Range& r, SpectrumEngine& eng) {
     {
       std::lock_guard<std::mutex> lock(f.m);
       f.written[static_cast<size_t>(index)] = 1;
-      f.lastLayout = sc.plot->layout;
+      bool later = true;  // ranges finish in any order: keep the last screen's layout
+      for (size_t i = static_cast<size_t>(index) + 1; i < f.written.size(); ++i) later = later && !f.written[i];
+      if (later) f.lastLayout = sc.plot->layout;
     }
     screens.erase(index);
   };
