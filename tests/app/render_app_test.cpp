@@ -146,6 +146,7 @@ TEST(RenderCommand, AnExistingImageIsReplacedOnlyWithForce) {
   RunResult forced = render({q(d.file("a.wav")), "-o", out, "--scale", "8", "--force"});
   EXPECT_EQ(forced.exitCode, 0) << forced.err.toStdString();
   EXPECT_NE(test::readFile(d.file("out/a.png")), first);
+  EXPECT_EQ(filesIn(d.file("out")), 2) << "nothing left beside the images";
 }
 
 TEST(RenderCommand, DoubleDashEndsTheOptions) {

@@ -285,29 +285,6 @@ TEST(Render, AnUnreadableFileFailsWhileTheOthersRender) {
   EXPECT_TRUE(std::filesystem::exists(r.home.file("out/two.png")));
 }
 
-TEST(Render, AnExistingImageIsReplacedOnlyWhenForced) {
-  RenderRig r;
-  RenderSettings s = r.settings();
-  std::string a = r.wav("a.wav", 8000, test::tone(8000, 8000, 500));
-  std::string b = r.wav("b.wav", 8000, test::tone(8000, 8000, 900));
-  RenderOptions o;
-  o.output = r.folder("out");
-  test::writeFile(r.home.file("out/a.png"), "an older picture");
-  auto res = renderAll({a, b}, s, o, r.dsp, r.surfaces);
-  EXPECT_FALSE(res[0].ok);
-  EXPECT_NE(res[0].error.find("--force"), std::string::npos) << res[0].error;
-  EXPECT_EQ(test::readFile(r.home.file("out/a.png")), "an older picture");
-  EXPECT_TRUE(res[1].ok) << res[1].error;
-  o.force = true;
-  res = renderAll({a, b}, s, o, r.dsp, r.surfaces);
-  EXPECT_TRUE(res[0].ok && res[1].ok);
-  EXPECT_FALSE(load(r.home.file("out/a.png")).isNull());
-  // Nothing is left behind beside the images.
-  int files = 0;
-  for (auto& e : std::filesystem::directory_iterator(r.home.file("out"))) files += e.is_regular_file();
-  EXPECT_EQ(files, 2);
-}
-
 TEST(Render, FramesGiveOneImagePerScreenOfColumns) {
   RenderRig r;
   RenderSettings s = r.settings();
