@@ -41,6 +41,7 @@ constexpr Rgb kInk = rgb(0, 0, 0);
 constexpr Rgb kPaper = rgb(255, 255, 255);
 constexpr int kEntries = ColourPalette::kHigh - ColourPalette::kLow + 1;
 constexpr int kTextHeight = 14;
+constexpr int kLineStep = kTextHeight + 2;
 // Columns of a tile: columns reach the picture a tile at a time, as a
 // column written straight into a wide picture touches a cache line and a
 // page per row.
@@ -153,6 +154,10 @@ struct FileJob {
   double secondsPerColumn = 0;
   RenderLayout base;
   RecordingStamp stamp;
+  // Lines for the footer from the recording's own metadata (where and when
+  // it was made), under the line that says how it was analysed.
+  std::vector<std::string> notes;
+  int textChars = 1;  // characters across the narrowest image, where text wraps
   std::vector<std::string> paths;  // whole image: one; screens: one per screen
 
   std::once_flag plotOnce;
@@ -181,22 +186,67 @@ struct Range {
   int64_t first, end;  // columns
 };
 
-std::string captionOf(const FileJob& f, const RenderSettings& s, int screen, int screens) {
-  std::string c = nameOf(f.input);
-  const std::string when = f.stamp.text();
-  if (!when.empty()) c += "   " + when;
+// A piece of a caption or footer line; pieces are kept whole when a line
+// is too long for the picture and wraps.
+struct Piece {
+  std::string text;
+  int gap = 3;  // blanks before it on the same line
+};
+
+std::vector<std::string> wrapPieces(const std::vector<Piece>& pieces, int maxChars) {
+  std::vector<std::string> lines;
+  for (const Piece& p : pieces) {
+    if (p.text.empty()) continue;
+    if (!lines.empty() && static_cast<int>(lines.back().size() + static_cast<size_t>(p.gap) + p.text.size()) <= maxChars)
+      lines.back() += std::string(static_cast<size_t>(p.gap), ' ') + p.text;
+    else
+      lines.push_back(p.text);
+  }
+  return lines;
+}
+
+std::vector<Piece> captionOf(const FileJob& f, const RenderSettings& s, int screen, int screens) {
+  std::vector<Piece> c = {{nameOf(f.input)}, {f.stamp.text()}};
   const double seconds = static_cast<double>(f.frames) / f.rate * s.tapeSpeed;
-  c += "   " + numText(f.rate) + " Hz  " + numText(f.channels) + " ch  " + formatDuration(seconds);
-  if (screens > 0) c += "   screen " + numText(screen) + "/" + numText(screens);
+  c.push_back({numText(f.rate) + " Hz"});
+  c.push_back({numText(f.channels) + " ch", 2});
+  c.push_back({formatDuration(seconds), 2});
+  if (screens > 0) c.push_back({"screen " + numText(screen) + "/" + numText(screens)});
   return c;
 }
 
+// The footer: how the picture was analysed, then the recording's notes,
+// each starting a line of its own.
+std::vector<std::vector<Piece>> footerOf(const FileJob& f, const RenderSettings& s, const RenderLayout& l) {
+  std::vector<Piece> analysis = {{"FFT " + numText(s.fftSize), 0}};
+  if (!s.windowName.empty()) analysis.push_back({s.windowName + " window", 2});
+  const double stepMs = static_cast<double>(std::max(1, s.scanStep)) / f.rate * s.tapeSpeed * 1000;
+  analysis.push_back({"step " + numText(s.scanStep) + " (" + numText(roundHalfUp(stepMs, 2)) + " ms)", 2});
+  analysis.push_back({numText(roundHalfUp(l.hzPerRow, 3)) + " Hz per row", 2});
+  std::vector<std::vector<Piece>> lines = {analysis};
+  for (const std::string& n : f.notes) lines.push_back({{n, 0}});
+  return lines;
+}
+
+std::vector<std::string> footerLines(const FileJob& f, const RenderSettings& s) {
+  std::vector<std::string> lines;
+  for (const auto& line : footerOf(f, s, f.base))
+    for (std::string& w : wrapPieces(line, f.textChars)) lines.push_back(std::move(w));
+  return lines;
+}
+
+// Text lines under the time axis, from the left edge of the plot.
+void drawFooter(Surface& sf, const RenderLayout& l, const std::vector<std::string>& lines) {
+  const int y0 = l.plotBottom() + 8 + kLineStep + 2;
+  for (size_t i = 0; i < lines.size(); ++i) sf.text(l.left, y0 + static_cast<int>(i) * kLineStep, lines[i], kInk);
+}
+
 void drawDecorations(Surface& sf, const RenderLayout& l, const FileJob& f, const RenderSettings& s,
-                     const std::string& caption) {
+                     const std::vector<std::string>& caption, const std::vector<std::string>& footer) {
   std::lock_guard<std::mutex> lock(textMutex());
   const int x0 = l.left - 1, yEnd = l.plotBottom();
-  sf.text(l.left, 4, caption, kInk);
-  sf.text(4, 4, "Hz", kInk);
+  for (size_t i = 0; i < caption.size(); ++i) sf.text(l.left, 4 + static_cast<int>(i) * kLineStep, caption[i], kInk);
+  sf.text(4, l.top - 22, "Hz", kInk);
   // Frequency axis of every band, and its label.
   const double fMax = l.baseHz + l.hzPerRow * l.plotHeight;
   const double fStep = niceStep(fMax - l.baseHz, std::max(3, l.plotHeight / 32));
@@ -245,6 +295,7 @@ void drawDecorations(Surface& sf, const RenderLayout& l, const FileJob& f, const
     sf.text(bx + bw + 6, y - 7, numText(v), kInk);
   }
   sf.text(bx, yEnd + 8, "dB", kInk);
+  drawFooter(sf, l, footer);
 }
 
 // A new image for `columns` plot columns from column `first`, decorated,
@@ -258,13 +309,15 @@ std::unique_ptr<Plot> makePlot(const FileJob& f, const RenderSettings& s, Surfac
   l.startSeconds = static_cast<double>(first) * f.secondsPerColumn;
   l.secondsPerPixel = screens ? f.secondsPerColumn
                               : f.secondsPerColumn * static_cast<double>(f.total) / std::max(1, f.width);
+  const int count = screens ? static_cast<int>(ceilDiv(f.total, std::max(1, f.width))) : 0;
+  const std::vector<std::string> caption = wrapPieces(captionOf(f, s, screen, count), f.textChars);
+  const std::vector<std::string> footer = footerLines(f, s);
   p->surface = surfaces.create(l.imageWidth(), l.imageHeight());
   if (!p->surface) throw std::runtime_error("no image surface");
   Surface& sf = *p->surface;
   sf.setBackground(kPaper);
   sf.clear();
-  const int count = screens ? static_cast<int>(ceilDiv(f.total, std::max(1, f.width))) : 0;
-  drawDecorations(sf, l, f, s, captionOf(f, s, screen, count));
+  drawDecorations(sf, l, f, s, caption, footer);
 
   for (int e = 0; e < kEntries; ++e) p->argbOfEntry[static_cast<size_t>(e)] = 0xFF000000u | s.palette.at(e + ColourPalette::kLow);
   if (auto* indexed = dynamic_cast<IndexedPixels*>(&sf)) {
@@ -540,6 +593,16 @@ std::unique_ptr<FileJob> Batch::plan(const std::string& input, const std::string
   }
   f->written.assign(f->paths.size(), 0);
   f->stamp = recordingStamp(input);
+
+  // Caption and footer wrap where the narrowest image of the file (the last
+  // screen) would cut them, so that every image has the same layout; extra
+  // lines move the plot down and the bottom edge further.
+  const int64_t narrowest = o_.frames ? f->total - (ceilDiv(f->total, f->width) - 1) * f->width : f->width;
+  f->textChars = std::max(1, (static_cast<int>(narrowest) + l.right - 4) / kCharWidthPx);
+  const int screens = o_.frames ? static_cast<int>(f->paths.size()) : 0;
+  const size_t captionLines = wrapPieces(captionOf(*f, s_, screens, screens), f->textChars).size();
+  l.top += static_cast<int>(std::max<size_t>(captionLines, 1) - 1) * kLineStep;
+  l.bottom += static_cast<int>(footerLines(*f, s_).size()) * kLineStep;
   return f;
 }
 
@@ -876,6 +939,7 @@ RenderSettings renderSettingsFrom(Program& p) {
   s.condition = a->conditionSetup(false);
   s.palette.BuildPalette(paletteNumberOf(p.form1()["Combo8"]));
   s.chanMode = chanModeNumber(chanModeFromOptions(p));
+  s.windowName = p.form1()["Combo5"].text();
   s.frameWidth = width;
   s.raw = rawFileSettings(p.forms());
   v.specVsize = keptHeight;

@@ -36,6 +36,7 @@ struct RenderSettings {
   ColourPalette palette;
   int chanMode = 0;         // two-channel files: 0 each channel in a band, 1 L, 2 R, 3 L+R, 4 L-R
   int frameWidth = 800;     // columns per image with --frames (the spectrogram's width)
+  std::string windowName;   // as the window list shows it, for the picture's footer
   RawFileSettings raw;
   // A band of frequencies shown through the zoom, one row per bin, worked
   // out for each file's own sampling rate. Negative: not given (from 0 Hz /
@@ -65,7 +66,9 @@ constexpr int kMaxImageWidth = 16384;
 constexpr int kMaxRenderWidth = 1000000;
 
 // Pixel layout of one image: caption, bands of plot rows stacked top to
-// bottom, axes and the colour bar.
+// bottom, axes and the colour bar, and footer lines under the time axis.
+// `top` and `bottom` grow by a line for each caption line past the first
+// and each footer line.
 struct RenderLayout {
   int left = 84, top = 26, bottom = 34, right = 78;
   int bands = 1, bandGap = 10;

@@ -99,6 +99,20 @@ TEST(Render, AToneIsDrawnAtItsFrequencyWithCaptionAxesAndColourBar) {
   EXPECT_GT(inkedPixels(img, 0, l.top, l.left - 1, l.plotBottom()), 20);
   EXPECT_GT(inkedPixels(img, l.left, l.plotBottom() + 1, l.left + l.plotWidth, img.height()), 20);
   EXPECT_GT(inkedPixels(img, l.left, 0, img.width(), l.top - 4), 100);
+  // The caption is wider than this narrow picture: it wraps onto lines of
+  // its own above the plot rather than being cut at the edge, and so does
+  // the footer with the analysis settings under the time labels.
+  const int captionLines = (l.top - RenderLayout{}.top) / 16 + 1;
+  EXPECT_GE(captionLines, 2);
+  for (int i = 0; i < captionLines; ++i)
+    EXPECT_GT(inkedPixels(img, l.left, 4 + 16 * i, img.width(), 4 + 16 * i + 14), 10) << "caption line " << i;
+  const int footerLines = (l.bottom - RenderLayout{}.bottom) / 16;
+  EXPECT_GE(footerLines, 2);
+  for (int i = 0; i < footerLines; ++i) {
+    const int y = l.plotBottom() + 26 + 16 * i;
+    EXPECT_GT(inkedPixels(img, l.left, y, img.width(), y + 14), 10) << "footer line " << i;
+  }
+  EXPECT_EQ(inkedPixels(img, 0, l.plotBottom() + 26 + 16 * footerLines, img.width(), img.height()), 0);
   // The colour bar right of the plot runs from white (quiet) at the bottom to black (loud) at the top.
   const int barX = l.left + l.plotWidth + 20;
   EXPECT_GT(qGray(img.pixel(barX, l.plotBottom() - 2)), 240);
@@ -204,6 +218,7 @@ TEST(Render, WidthIsHonouredBothWaysAndCappedByDefault) {
   EXPECT_EQ(differ, 0);
   EXPECT_GT(groupsDiffer, 0) << "the tone starts in the first columns, so groups do differ";
   EXPECT_NEAR(darkestRow(img, l), l.yOfFrequency(1000), 1);
+  EXPECT_EQ(l.top, RenderLayout{}.top) << "the caption fits on one line";
 
   // 40 s at 8000 Hz with a scan step of 16: 20000 columns, more than a
   // common image tool opens at one pixel each.
