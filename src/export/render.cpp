@@ -165,7 +165,9 @@ struct FileJob {
   int ranges = 0;
   std::atomic<int> rangesLeft{0};
   std::atomic<bool> started{false};
+  std::atomic<bool> finished{false};  // every image written, or failed
   std::atomic<int64_t> columns{0};
+  int64_t work = 0;  // for the progress line: see imageWork
   std::mutex m;  // the fields below
   std::string error;
   std::vector<char> written;
@@ -180,6 +182,12 @@ struct FileJob {
     return !error.empty();
   }
 };
+
+// Work for the progress line is counted in row values: each band's column
+// adds its rows. Compressing and writing a picture costs about one and a
+// half row values a pixel, which is most of the time of a picture drawn at
+// one column per scan step.
+int64_t imageWork(const RenderLayout& l) { return static_cast<int64_t>(l.imageWidth()) * l.imageHeight() * 3 / 2; }
 
 struct Range {
   FileJob* file;
@@ -603,6 +611,14 @@ std::unique_ptr<FileJob> Batch::plan(const std::string& input, const std::string
   const size_t captionLines = wrapPieces(captionOf(*f, s_, screens, screens), f->textChars).size();
   l.top += static_cast<int>(std::max<size_t>(captionLines, 1) - 1) * kLineStep;
   l.bottom += static_cast<int>(footerLines(*f, s_).size()) * kLineStep;
+
+  f->work = f->total * static_cast<int64_t>(f->bands.size()) * f->rows;
+  RenderLayout image = l;
+  for (int64_t first = 0; first < f->total; first += f->width) {
+    image.plotWidth = static_cast<int>(o_.frames ? std::min<int64_t>(f->width, f->total - first) : f->width);
+    f->work += imageWork(image);
+    if (!o_.frames) break;
+  }
   return f;
 }
 
@@ -706,6 +722,7 @@ void Batch::renderRange(const Range& r, SpectrumEngine& eng) {
     if (++sc.bandsDone < nb) return;
     std::string error;
     if (!savePlot(*sc.plot, f.paths[static_cast<size_t>(index)], error)) throw std::runtime_error(error);
+    done_.fetch_add(imageWork(sc.plot->layout), std::memory_order_relaxed);
     {
       std::lock_guard<std::mutex> lock(f.m);
       f.written[static_cast<size_t>(index)] = 1;
@@ -759,7 +776,7 @@ void Batch::renderRange(const Range& r, SpectrumEngine& eng) {
     }
     const int64_t did = static_cast<int64_t>(cols) * nb;
     f.columns.fetch_add(did, std::memory_order_relaxed);
-    done_.fetch_add(did, std::memory_order_relaxed);
+    done_.fetch_add(did * f.rows, std::memory_order_relaxed);
   }
   eng.ops = nullptr;
   if (o_.frames) {
@@ -772,10 +789,12 @@ void Batch::renderRange(const Range& r, SpectrumEngine& eng) {
 void Batch::finishFile(FileJob& f) {
   if (o_.frames || f.failed() || !f.plot) {
     f.plot.reset();
+    f.finished.store(true);
     return;
   }
   std::string error;
   if (savePlot(*f.plot, f.paths[0], error)) {
+    done_.fetch_add(imageWork(f.plot->layout), std::memory_order_relaxed);
     std::lock_guard<std::mutex> lock(f.m);
     f.written[0] = 1;
     f.lastLayout = f.plot->layout;
@@ -783,6 +802,7 @@ void Batch::finishFile(FileJob& f) {
     f.fail(error);
   }
   f.plot.reset();
+  f.finished.store(true);
 }
 
 void Batch::run(std::vector<std::unique_ptr<FileJob>>& files, int jobs, const RenderProgress& progress) {
@@ -823,7 +843,7 @@ void Batch::run(std::vector<std::unique_ptr<FileJob>>& files, int jobs, const Re
   for (int j = first; j < jobs; ++j) threads.emplace_back(worker, std::ref(*engines[static_cast<size_t>(j)]));
   if (progress) {
     int64_t total = 0;
-    for (auto& f : files) total += f->total * static_cast<int64_t>(f->bands.size());
+    for (auto& f : files) total += f->work;
     const auto t0 = std::chrono::steady_clock::now();
     auto report = [&] {
       RenderProgressInfo p;
@@ -834,7 +854,7 @@ void Batch::run(std::vector<std::unique_ptr<FileJob>>& files, int jobs, const Re
       for (size_t i = 0; i < files.size(); ++i)
         if (files[i]->started.load()) {
           current = i;
-          if (files[i]->rangesLeft.load() > 0) break;
+          if (!files[i]->finished.load()) break;  // still drawn or written
         }
       p.file = files[current]->input;
       p.fileNumber = static_cast<int>(current) + 1;

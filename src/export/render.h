@@ -112,7 +112,7 @@ std::string renderOutputBase(const std::string& input, const RenderOptions& o, i
 
 // How far the batch is, for a progress line.
 struct RenderProgressInfo {
-  int64_t done = 0, total = 0;  // spectrum columns
+  int64_t done = 0, total = 0;  // work: the rows of every column, and the pixels of the images written
   std::string file;             // the earliest file not finished
   int fileNumber = 0, fileCount = 0;
   double secondsLeft = -1;      // negative until there is something to go by

@@ -5,7 +5,10 @@
 
 #include <QImage>
 #include <filesystem>
+#include <atomic>
+#include <chrono>
 #include <random>
+#include <thread>
 
 #include "config/setting_rules.h"
 #include "export/recording_stamp.h"
@@ -398,7 +401,7 @@ TEST(Render, ParallelWorkersDrawTheSamePixelsAsOneAndReportProgress) {
   auto a = renderAll(ins, s, one, r.dsp, r.surfaces);
   auto b = renderAll(ins, s, four, r.dsp, r.surfaces, [&](const RenderProgressInfo& p) { last = p; });
   EXPECT_EQ(last.done, last.total);
-  EXPECT_EQ(last.total, 4 * ((16000 + 255) / 256));
+  EXPECT_GT(last.total, 4 * ((16000 + 255) / 256) * s.column.displayHeight) << "the columns' rows and the images";
   EXPECT_EQ(last.fileCount, 4);
   EXPECT_FALSE(last.file.empty());
   for (int i = 0; i < 4; ++i) {
@@ -468,6 +471,47 @@ TEST(Render, TheStartComesFromTheRecordingsName) {
   EXPECT_FALSE(stampFromName("take 12345678.wav"));
   EXPECT_FALSE(stampFromName("rec0001.wav"));
   EXPECT_EQ(recordingStamp("/data/2024/rec_20240512_134501.wav").text(), "2024-05-12 13:45:01");
+}
+
+// A picture that takes its time to be written, as a full-resolution one does.
+struct SlowSurface : IndexedSurface {
+  using IndexedSurface::IndexedSurface;
+  static inline std::atomic<bool> saving{false};
+  bool save(const std::string& path) const override {
+    saving = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(900));
+    const bool ok = IndexedSurface::save(path);
+    saving = false;
+    return ok;
+  }
+};
+struct SlowSurfaces : SurfaceFactory {
+  std::shared_ptr<Surface> create(int w, int h) override { return std::make_shared<SlowSurface>(w, h); }
+};
+
+TEST(Render, ProgressCountsTheWritingOfAnImageAndNamesTheFileBeingWritten) {
+  RenderRig r;
+  RenderSettings s = r.settings();
+  std::string first = r.wav("first.wav", 8000, test::tone(8000, 8000, 1000));
+  std::string second = r.wav("second.wav", 8000, test::tone(800, 8000, 1000));
+  RenderOptions o;
+  o.jobs = 1;
+  o.output = r.folder("slow");
+  SlowSurfaces slow;
+  std::vector<RenderProgressInfo> whileSaving;
+  RenderProgressInfo last;
+  auto res = renderAll({first, second}, s, o, r.dsp, slow, [&](const RenderProgressInfo& p) {
+    if (SlowSurface::saving) whileSaving.push_back(p);
+    last = p;
+  });
+  ASSERT_TRUE(res[0].ok && res[1].ok);
+  ASSERT_GE(whileSaving.size(), 2u) << "reported while an image was being written";
+  for (const RenderProgressInfo& p : whileSaving) {
+    EXPECT_LT(p.done, p.total) << "not done while an image is still being written";
+    if (p.file == first) EXPECT_EQ(p.fileNumber, 1);
+  }
+  EXPECT_EQ(whileSaving.front().file, first) << "the file whose image is being written";
+  EXPECT_EQ(last.done, last.total);
 }
 
 TEST(Render, ProgressNamesTheFileAndTheTimeLeft) {
