@@ -184,10 +184,10 @@ struct FileJob {
 };
 
 // Work for the progress line is counted in row values: each band's column
-// adds its rows. Compressing and writing a picture costs about one and a
-// half row values a pixel, which is most of the time of a picture drawn at
-// one column per scan step.
-int64_t imageWork(const RenderLayout& l) { return static_cast<int64_t>(l.imageWidth()) * l.imageHeight() * 3 / 2; }
+// adds its rows. Compressing and writing a picture costs roughly a row
+// value a pixel, which is most of the time of a picture drawn at one column
+// per scan step.
+int64_t imageWork(const RenderLayout& l) { return static_cast<int64_t>(l.imageWidth()) * l.imageHeight(); }
 
 struct Range {
   FileJob* file;
