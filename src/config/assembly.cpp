@@ -28,6 +28,8 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   installLiveRecording(p);
   installNotes(p);
   installSnapshots(p);
+  // Commands dropped by a full queue are counted in the recording log.
+  p.commands().setReport([&p](const std::string& line) { AppendRecLog(p, line); });
   installRemote(p);
   installPlayback(p);
   installPlayList(p);

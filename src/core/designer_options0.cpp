@@ -16,8 +16,8 @@ void frames(Form& f) {
   at(frame(f, "FramePlayback", "Playback"), 8, 344, 392, 124);
   at(frame(f, "FrameDisk", "Disk Recording"), 408, 8, 384, 222);
   at(frame(f, "FrameRam", "RAM Buffer"), 408, 238, 384, 50);
-  at(frame(f, "FrameRemote", "Remote Commander"), 408, 296, 384, 74);
-  at(frame(f, "FrameStereo", "Stereo Files"), 408, 378, 384, 90);
+  at(frame(f, "FrameRemote", "Remote Commander"), 408, 296, 384, 96);
+  at(frame(f, "FrameStereo", "Stereo Files"), 408, 398, 384, 78);
 }
 
 void savedControls(Form& f) {
@@ -38,6 +38,9 @@ void savedControls(Form& f) {
      60, 20);
   at(tip(text(f, "SpanFolders", "", "FrameDisk"), "Folders to continue in when a disk is full, separated by ;"), 70,
      192, 306, 20);
+  at(tip(text(f, "AllowedIP2", "", "FrameRemote"),
+         "Take commands only from these addresses or networks (10.0.0.5, 192.168.1.0/24); blank: from anyone"),
+     82, 70, 294, 20);
 
   // Basic settings: two columns of six combos.
   struct Row {
@@ -74,11 +77,11 @@ void savedControls(Form& f) {
          "Set the buffer mode for temporary storage of incoming data"),
      90, 20, 160, 22);
 
-  at(option(f, "OptionCS0", "Stereo", "CS", true, "FrameStereo"), 8, 40, 80, 20);
-  at(option(f, "OptionCS1", "Mono (Left)", "CS", false, "FrameStereo"), 92, 40, 110, 20);
-  at(option(f, "OptionCS2", "Mono (Right)", "CS", false, "FrameStereo"), 206, 40, 120, 20);
-  at(option(f, "OptionCS3", "Mono (Left + Right)", "CS", false, "FrameStereo"), 8, 62, 160, 20);
-  at(option(f, "OptionCS4", "Mono (Left - Right)", "CS", false, "FrameStereo"), 172, 62, 160, 20);
+  at(option(f, "OptionCS0", "Stereo", "CS", true, "FrameStereo"), 8, 34, 80, 20);
+  at(option(f, "OptionCS1", "Mono (Left)", "CS", false, "FrameStereo"), 92, 34, 110, 20);
+  at(option(f, "OptionCS2", "Mono (Right)", "CS", false, "FrameStereo"), 206, 34, 120, 20);
+  at(option(f, "OptionCS3", "Mono (Left + Right)", "CS", false, "FrameStereo"), 8, 54, 160, 20);
+  at(option(f, "OptionCS4", "Mono (Left - Right)", "CS", false, "FrameStereo"), 172, 54, 160, 20);
 
   // Hourly split and disk spanning apply to multiple-file recording only.
   at(tip(check(f, "SplitHourly", "Split hourly", 0, "FrameDisk"), "Create a new file every hour"), 8, 168, 110, 20)
@@ -134,7 +137,8 @@ void labels(Form& f) {
   caption(f, "RamBufferModeComboLabel", "Buffer Mode", "FrameRam", 8, 20, 80);
   caption(f, "RemoteIP2Label", "Feedback", "FrameRemote", 196, 20, 60);
   caption(f, "RemotePort2Label", "Port", "FrameRemote", 196, 46, 60);
-  caption(f, "DisplayAsLabel", "Display as...", "FrameStereo", 8, 18, 100);
+  caption(f, "AllowedIP2Label", "Accept from", "FrameRemote", 8, 70, 72);
+  caption(f, "DisplayAsLabel", "Display as...", "FrameStereo", 8, 14, 100);
 }
 
 void infoAndButtons(Form& f) {

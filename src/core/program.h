@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/command_path.h"
 #include "core/form.h"
 #include "platform/services.h"
 
@@ -101,11 +102,21 @@ class Program {
   void appendStatus(const std::string& text);
   std::string status();
 
-  // Stop as the Stop button does: the running loop ends after its pass.
-  void requestStop() { vars_.StopFlag = true; }
+  // Stop as the Stop button does, for good: the running loop ends after its
+  // pass and no queued or later command runs (the program is closing).
+  void requestStop() {
+    vars_.StopFlag = true;
+    commands_.close();
+  }
 
-  // Lets pending events run once (the loops call this every pass).
+  // Commands from the operator and from remote programs (see CommandPath).
+  CommandPath& commands() { return commands_; }
+
+  // A loop's pass: pending events run once and queued commands are served.
+  // Only the loops call these; a handler that waits uses the raw pump, so
+  // no command runs inside it.
   void pumpEvents();
+  void pumpEventsFor(int ms);
 
   // The analysis engine, owned by whoever installed it (null before).
   AnalysisEngine* analysis() const { return analysis_; }
@@ -119,6 +130,7 @@ class Program {
   std::string programFolder_;
   Forms forms_;
   PublicVars vars_;
+  CommandPath commands_;
   AnalysisEngine* analysis_ = nullptr;
   std::vector<LiveParticipant*> liveParticipants_;
 };

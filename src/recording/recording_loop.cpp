@@ -78,8 +78,9 @@ bool RecordingLoop::setUp(Program& p, const RunParams& run) {
   hasHour_ = false;
 
   CreateFileName(p, v.RecFile, namePart_, fileIndexNum_, folder_);
-  // The first file of a run replaces an older file of that name.
-  if (FileExists(v.RecFile)) std::remove(v.RecFile.c_str());
+  // A file of that name is kept: the recording takes the next free suffix
+  // (a run started within the second the last one ended has its name).
+  v.RecFile = uniqueFilePath(v.RecFile);
   const std::string device = f1(p, "Combo10") ? f1(p, "Combo10")->text() : std::string();
   log(reclog::runStart(channels_, rate_, device, run.BlockSize));
   log(reclog::creating(v.RecFile, o0(p, "FileModeCombo") ? o0(p, "FileModeCombo")->text() : std::string()));
