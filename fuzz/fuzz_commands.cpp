@@ -109,7 +109,7 @@ struct World {
     if (c.queued() > lim.remoteCommands + lim.localCommands) __builtin_trap();
     if (c.queuedBytes() > lim.remoteBytes + lim.localBytes) __builtin_trap();
     // One command's handler, or one inside the run another one started.
-    if (c.handlerDepth() > 2) __builtin_trap();
+    if (c.commandsRunning() > 2) __builtin_trap();
   }
 
   void arrive(const std::string& piece) {
@@ -150,6 +150,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     w.pump.processEvents();
   }
   w.check();
-  if (w.program->commands().handlerDepth() != 0) __builtin_trap();
+  if (w.program->commands().commandsRunning() != 0) __builtin_trap();
   return 0;
 }

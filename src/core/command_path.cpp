@@ -138,9 +138,10 @@ void CommandPath::serve() {
     const int64_t t0 = nowMs();
     struct Depth {
       int& d;
-      explicit Depth(int& x) : d(x) { ++d; }
-      ~Depth() { --d; }
-    } depth(depth_);
+      int& c;
+      Depth(int& x, int& y) : d(x), c(y) { ++d, ++c; }
+      ~Depth() { --d, --c; }
+    } depth(depth_, commands_);
     e.command.run();
     ++executed_;
     if (pass) pass->spentMs_ += nowMs() - t0;
@@ -159,6 +160,16 @@ void CommandPath::schedule(int delayMs) {
     (*s)->scheduled_ = false;
     (*s)->serve();
   });
+}
+
+CommandPath::Handler::Handler(CommandPath* path) : path_(path) {
+  if (path_) ++path_->depth_;
+}
+
+CommandPath::Handler::~Handler() {
+  if (!path_) return;
+  --path_->depth_;
+  if (path_->depth_ == 0 && !path_->pass_ && path_->queued() > 0) path_->schedule(0);
 }
 
 CommandPath::Pass::Pass(CommandPath& path, const bool& stopFlag)

@@ -127,9 +127,23 @@ class CommandPath {
     int64_t spentMs_ = 0;
   };
 
-  // Command handlers on the stack: one, or two when a command runs inside
-  // the loop another one started.
-  int handlerDepth() const { return depth_; }
+  // A control's handlers are running (whatever raised them: a command, a
+  // settings file, the program itself): commands wait for them too, and the
+  // queue is served once the outermost has returned.
+  class Handler {
+   public:
+    explicit Handler(CommandPath* path);
+    ~Handler();
+    Handler(const Handler&) = delete;
+    Handler& operator=(const Handler&) = delete;
+
+   private:
+    CommandPath* path_;
+  };
+
+  // Commands on the stack: one, or two when a command runs inside the loop
+  // another one started.
+  int commandsRunning() const { return commands_; }
   size_t queued() const { return local_.items.size() + remote_.items.size(); }
   size_t queuedBytes() const { return local_.bytes + remote_.bytes; }
   uint64_t dropped() const { return drops_.total(); }
@@ -165,7 +179,8 @@ class CommandPath {
   Report report_;
   ThrottledCount drops_;
   Pass* pass_ = nullptr;
-  int depth_ = 0;
+  int depth_ = 0;     // commands and control handlers on the stack
+  int commands_ = 0;  // commands on the stack
   int64_t resumeAtMs_ = 0;
   uint64_t coalesced_ = 0;
   uint64_t executed_ = 0;

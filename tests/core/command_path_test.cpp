@@ -23,7 +23,7 @@ using Strings = std::vector<std::string>;
 
 struct CommandRig : test::ProgramRig {
   FakeUdpSocket* socket = nullptr;
-  int deepest = 0;  // most command handlers seen on the stack at once
+  int deepest = 0;  // most commands seen on the stack at once
 
   CommandRig() {
     startUp(p(), CommandLine{}, *subsystems->hooks, StartupOptions{false});
@@ -33,7 +33,7 @@ struct CommandRig : test::ProgramRig {
     socket = net.udpOn(11140);
   }
   void watchDepth() {
-    pump.every([this] { deepest = std::max(deepest, p().commands().handlerDepth()); });
+    pump.every([this] { deepest = std::max(deepest, p().commands().commandsRunning()); });
   }
   // The event loop's turns: posted work runs until nothing is left.
   void settle(int maxTurns = 10000) {

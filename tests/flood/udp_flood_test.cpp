@@ -231,13 +231,14 @@ TEST(UdpFlood, ThirtyThousandMixedCommandsASecondLeaveTheRecordingRunningAtFullP
   ASSERT_TRUE(st.proc.waitForStarted());
   ASSERT_TRUE(waitForRecording(st)) << st.output();
 
-  // The recording's lag behind the wall clock: its smallest value over two
-  // seconds is the pipeline's own; a block's worth more is the ring's rhythm.
+  // The recording's lag behind the wall clock: its smallest value over a
+  // second and a half is the pipeline's own; a block's worth more is the
+  // ring's rhythm.
   auto start = Clock::now();
   const double audio0 = st.recordedSeconds();
   auto lag = [&] { return secondsSince(start) - (st.recordedSeconds() - audio0); };
   double baseline = 1e9;
-  while (secondsSince(start) < 2.0) {
+  while (secondsSince(start) < 1.5) {
     baseline = std::min(baseline, lag());
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
@@ -279,7 +280,6 @@ TEST(UdpFlood, LargeDatagramsAtFullSpeedCostNoSampleAndNoLastingMemory) {
   Station st({"--task", "2", "--start"});
   ASSERT_TRUE(st.proc.waitForStarted());
   ASSERT_TRUE(waitForRecording(st)) << st.output();
-  std::this_thread::sleep_for(std::chrono::seconds(1));
   const long before = st.rssMB();
   ASSERT_GT(before, 0);
 

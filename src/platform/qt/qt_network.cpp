@@ -96,15 +96,32 @@ struct UdpBox {
   }
 };
 
-void deliverDatagrams(const std::shared_ptr<UdpBox>& box) {
+void postDelivery(QUdpSocket* s, const std::shared_ptr<UdpBox>& box);
+
+void deliverDatagrams(QUdpSocket* s, const std::shared_ptr<UdpBox>& box) {
   box->posted = false;
   while (!box->items.empty()) {
     Datagram d = std::move(box->items.front());
     box->items.pop_front();
     box->bytes -= d.data.size();
+    // The receiver may not return for a long while (a Start runs its loop):
+    // the rest are then delivered from inside it.
+    if (!box->items.empty()) postDelivery(s, box);
     auto f = box->deliver;  // the receiver may replace itself or close the socket
     if (f) f(d.data, d.host, d.port);
   }
+}
+
+void postDelivery(QUdpSocket* s, const std::shared_ptr<UdpBox>& box) {
+  if (box->posted) return;
+  box->posted = true;
+  std::weak_ptr<UdpBox> weak = box;
+  QMetaObject::invokeMethod(
+      s,
+      [s, weak] {
+        if (auto self = weak.lock()) deliverDatagrams(s, self);
+      },
+      Qt::QueuedConnection);
 }
 
 class QtUdp : public UdpSocket {
@@ -132,14 +149,7 @@ class QtUdp : public UdpSocket {
         box->bytes += data.size();
         box->items.push_back({std::move(data), hostText(from), port});
       }
-      if (!box || box->posted || box->items.empty()) return;
-      box->posted = true;
-      QMetaObject::invokeMethod(
-          s,
-          [weak] {
-            if (auto self = weak.lock()) deliverDatagrams(self);
-          },
-          Qt::QueuedConnection);
+      if (box && !box->items.empty()) postDelivery(s, box);
     });
   }
   ~QtUdp() override {
