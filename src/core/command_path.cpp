@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "core/control.h"
 #include "platform/clock.h"
 #include "platform/event_pump.h"
 
@@ -105,6 +106,18 @@ CommandPath::Outcome CommandPath::submit(Command c) {
   q.items.push_back(Entry{std::move(c), bytes});
   serve();
   return Outcome::Queued;
+}
+
+CommandPath::Outcome CommandPath::press(Control& control, CommandOrigin origin, std::function<void()> after) {
+  Command c;
+  c.name = control.key();
+  c.origin = origin;
+  Control* pressed = &control;
+  c.run = [pressed, after = std::move(after)] {
+    pressed->click();
+    if (after) after();
+  };
+  return submit(std::move(c));
 }
 
 CommandPath::Entry CommandPath::popNext() {

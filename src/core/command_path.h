@@ -22,6 +22,7 @@
 namespace qv {
 
 class Clock;
+class Control;
 class EventPump;
 
 // Each origin has its own bounds, so a flood from the network never crowds
@@ -99,8 +100,15 @@ class CommandPath {
   // (so a command that arrives at an idle program runs before this returns).
   Outcome submit(Command c);
 
+  // The one call for whatever presses a control on someone's behalf (the
+  // command line's Start, a remote view's buttons): the control's click
+  // handlers run as a command of that origin, in turn with all others, then
+  // `after` (with the handlers' run, if they ran a loop, ended).
+  Outcome press(Control& control, CommandOrigin origin, std::function<void()> after = {});
+
   // Until set, drop counts go to standard error.
   void setReport(Report r);
+  bool hasReport() const { return bool(report_); }
   // Commands lost before they reached the path (a socket's own overflow):
   // counted and reported with the path's own drops.
   void noteDropped(uint64_t n) { drops_.add(n); }

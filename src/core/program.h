@@ -109,6 +109,13 @@ class Program {
     commands_.close();
   }
 
+  // A start that did not happen (no space, no folder, no device): the reason
+  // goes to the status line and to every listener (the recording log, the
+  // UDP feedback), so a station without a screen hears of it too. The
+  // refusing code still shows its own message box.
+  void refuseStart(const std::string& why);
+  void onStartRefused(std::function<void(const std::string&)> listener);
+
   // Commands from the operator and from remote programs (see CommandPath).
   CommandPath& commands() { return commands_; }
 
@@ -133,6 +140,7 @@ class Program {
   CommandPath commands_;
   AnalysisEngine* analysis_ = nullptr;
   std::vector<LiveParticipant*> liveParticipants_;
+  std::vector<std::function<void(const std::string&)>> refusalListeners_;
 };
 
 }  // namespace qv
