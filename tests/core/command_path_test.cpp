@@ -155,6 +155,41 @@ TEST(CommandPath, StopAndStartBackToBackGiveOneClosedRecordingPerStart) {
   EXPECT_EQ(static_cast<size_t>(std::count(sent.begin(), sent.end(), "START")), 11u);
 }
 
+TEST(CommandPath, PressesOnSomeonesBehalfTakeTheirTurnWithDatagrams) {
+  CommandRig rig;
+  rig.socket->inject("$QVLPRO,RECMODE");
+  rig.pump.every([&] {
+    rig.clock.advance(0.01);
+    rig.audioIn.completeNextRamp(static_cast<int16_t>(rig.pump.passes));
+  });
+  CommandPath& path = rig.p().commands();
+  Control& startStop = rig.p().form1()["StartStop"];
+  // GIVEN a recording started by the command line's press; WHEN a Stop
+  // datagram and a remote view's Start press arrive in one pass, and a later
+  // press stops the second run
+  rig.pump.at(20, [&] {
+    rig.socket->inject("$QVLPRO,STOP");
+    EXPECT_EQ(path.press(startStop, CommandOrigin::Remote), CommandPath::Outcome::Queued);
+  });
+  rig.pump.at(80, [&] { path.press(startStop, CommandOrigin::Remote); });
+  size_t filesWhenFirstEnded = 0;
+  path.press(startStop, CommandOrigin::Local, [&] { filesWhenFirstEnded = rig.wavs().size(); });
+  rig.settle();
+
+  // THEN the press waited for the Stop and for the run's end, then started
+  // its own recording; the first press's follow-up ran when its run ended
+  EXPECT_EQ(filesWhenFirstEnded, 1u);
+  EXPECT_EQ(path.commandsRunning(), 0);
+  EXPECT_TRUE(rig.p().vars().StopFlag);
+  const auto files = rig.wavs();
+  ASSERT_EQ(files.size(), 2u);
+  for (const std::string& f : files) {
+    const std::string b = test::readFile(f);
+    ASSERT_GE(b.size(), 44u + 2 * 4096) << f;
+    EXPECT_EQ(le32(b, 40), b.size() - 44) << f;
+  }
+}
+
 TEST(CommandPath, AFullQueueDropsCountsAndLogsOncePerSecond) {
   CommandRig rig;
   const CommandPath::Limits& lim = rig.p().commands().limits();
