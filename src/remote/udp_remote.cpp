@@ -258,7 +258,11 @@ void RemoteCommander::Winsock2_DataArrival(const std::string& data, const std::s
     return;
   }
   p_.options0()["txtUDP2"].setText(udpDisplayText(data));
-  if (!hasUdpCommandPrefix(data)) return;
+  submitCommand(data);
+}
+
+CommandPath::Outcome RemoteCommander::submitCommand(const std::string& data) {
+  if (!hasUdpCommandPrefix(data)) return CommandPath::Outcome::Dropped;
   Command c;
   c.name = udpCommandWord(data);
   c.origin = CommandOrigin::Remote;
@@ -269,7 +273,7 @@ void RemoteCommander::Winsock2_DataArrival(const std::string& data, const std::s
   c.run = [self, data] {
     if (auto r = self.lock()) r->ExecuteUDPCommand(data);
   };
-  p_.commands().submit(std::move(c));
+  return p_.commands().submit(std::move(c));
 }
 
 void RemoteCommander::broadcast2(const std::string& text) {

@@ -82,6 +82,10 @@ class RemoteCommander : public std::enable_shared_from_this<RemoteCommander> {
   // A datagram from `fromHost`: a sender not allowed is ignored and counted;
   // otherwise the box shows it and a command goes to the command path.
   void Winsock2_DataArrival(const std::string& data, const std::string& fromHost);
+  // A command in the datagrams' words ("$QVLPRO,START") from another remote
+  // view: it takes the command path as a datagram would, in turn with all
+  // other commands. Text without the prefix is refused.
+  CommandPath::Outcome submitCommand(const std::string& data);
   // Sends one datagram to RemoteIP2:RemotePort2, read afresh every time.
   void broadcast2(const std::string& text);
   void ExecuteUDPCommand(const std::string& datagram);
