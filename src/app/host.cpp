@@ -121,12 +121,15 @@ int runQuorvel(int argc, char** argv) {
 
   // --task and --start act once the event loop runs, so a started loop pumps
   // the same events as one started by the Start button.
+  // They are the operator's commands, in turn with any datagram already in.
   QTimer::singleShot(0, [&] {
-    if (cl.task) program.form1()[kModeMenuItems[*cl.task - 1]].click();
+    CommandPath& commands = program.commands();
+    if (cl.task) commands.press(program.form1()[kModeMenuItems[*cl.task - 1]], CommandOrigin::Local);
     if (cl.start && !assembled.quitRequested()) {
-      program.form1()["StartStop"].click();
-      // The run has ended; without a command socket nothing could start another.
-      if (cl.headless && endsWithItsRun(program, cl)) stopAndQuit();
+      commands.press(program.form1()["StartStop"], CommandOrigin::Local, [&] {
+        // The run has ended; without a command socket nothing could start another.
+        if (cl.headless && endsWithItsRun(program, cl)) stopAndQuit();
+      });
     }
   });
   const int rc = app->exec();

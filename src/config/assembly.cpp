@@ -35,11 +35,13 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   installStation(p);
   auto notes = installNotes(p);
   installSnapshots(p);
+  // Commands dropped by a full queue are counted in the recording log.
+  p.commands().setReport([&p](const std::string& line) { AppendRecLog(p, line); });
   auto remote = installRemote(p);
   installGpsTextLink(p);
   // The page's buttons take the UDP commands' path.
   s->web = installWebView(p, *live.ramBuffer, *notes,
-                          [remote](const std::string& datagram) { remote->ExecuteUDPCommand(datagram); });
+                          [remote](const std::string& datagram) { remote->submitCommand(datagram); });
   installPlayback(p);
   installPlayList(p);
   AttachDeviceHandlers(p);
@@ -62,8 +64,8 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
     if (task >= 1 && task <= 4) p.form1()[items[task - 1]].click();
   };
   h.startRecording = [&p] {
-    p.form1()["RealTimeRecording"].click();
-    p.form1()["StartStop"].click();
+    p.commands().press(p.form1()["RealTimeRecording"], CommandOrigin::Local);
+    p.commands().press(p.form1()["StartStop"], CommandOrigin::Local);
   };
   h.selectDevices = [&p] {
     if (p.services().audioIn) FindInputDevice(p, p.form1()["Combo10"].text());

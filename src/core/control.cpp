@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/command_path.h"
 #include "core/form.h"
 
 namespace qv {
@@ -261,6 +262,9 @@ void Control::on(Event e, Handler h) { (e == Event::Change ? onChange_ : onClick
 void Control::raise(Event e) {
   // Copy: a handler may attach further handlers.
   auto hs = e == Event::Change ? onChange_ : onClick_;
+  if (hs.empty()) return;
+  // A command arriving while the handlers serve events waits for them.
+  CommandPath::Handler running(form_.commandPath());
   for (auto& h : hs) h();
 }
 

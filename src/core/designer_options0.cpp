@@ -16,8 +16,8 @@ void frames(Form& f) {
   at(frame(f, "FramePlayback", "Playback"), 8, 344, 392, 124);
   at(frame(f, "FrameDisk", "Disk Recording"), 408, 8, 384, 222);
   at(frame(f, "FrameRam", "RAM Buffer"), 408, 238, 384, 50);
-  at(frame(f, "FrameRemote", "Remote Commander"), 408, 296, 384, 74);
-  at(frame(f, "FrameStereo", "Stereo Files"), 408, 378, 384, 90);
+  at(frame(f, "FrameRemote", "Remote Commander"), 408, 296, 384, 96);
+  at(frame(f, "FrameStereo", "Stereo Files"), 408, 398, 384, 76);
   at(frame(f, "FrameWeb", "Web View"), 8, 476, 784, 72);
 }
 
@@ -47,6 +47,9 @@ void savedControls(Form& f) {
          "Access token of the web view (at least 16 characters; empty: one is generated and kept in the program "
          "folder)"),
      404, 20, 372, 20);
+  at(tip(text(f, "AllowedIP2", "", "FrameRemote"),
+         "Take commands only from these addresses or networks (10.0.0.5, 192.168.1.0/24); blank: from anyone"),
+     82, 70, 294, 20);
 
   // Basic settings: two columns of six combos.
   struct Row {
@@ -83,11 +86,11 @@ void savedControls(Form& f) {
          "Set the buffer mode for temporary storage of incoming data"),
      90, 20, 160, 22);
 
-  at(option(f, "OptionCS0", "Stereo", "CS", true, "FrameStereo"), 8, 40, 80, 20);
-  at(option(f, "OptionCS1", "Mono (Left)", "CS", false, "FrameStereo"), 92, 40, 110, 20);
-  at(option(f, "OptionCS2", "Mono (Right)", "CS", false, "FrameStereo"), 206, 40, 120, 20);
-  at(option(f, "OptionCS3", "Mono (Left + Right)", "CS", false, "FrameStereo"), 8, 62, 160, 20);
-  at(option(f, "OptionCS4", "Mono (Left - Right)", "CS", false, "FrameStereo"), 172, 62, 160, 20);
+  at(option(f, "OptionCS0", "Stereo", "CS", true, "FrameStereo"), 8, 34, 80, 20);
+  at(option(f, "OptionCS1", "Mono (Left)", "CS", false, "FrameStereo"), 92, 34, 110, 20);
+  at(option(f, "OptionCS2", "Mono (Right)", "CS", false, "FrameStereo"), 206, 34, 120, 20);
+  at(option(f, "OptionCS3", "Mono (Left + Right)", "CS", false, "FrameStereo"), 8, 54, 160, 20);
+  at(option(f, "OptionCS4", "Mono (Left - Right)", "CS", false, "FrameStereo"), 172, 54, 160, 20);
 
   // Hourly split and disk spanning apply to multiple-file recording only.
   at(tip(check(f, "SplitHourly", "Split hourly", 0, "FrameDisk"), "Create a new file every hour"), 8, 168, 110, 20)
@@ -145,7 +148,8 @@ void labels(Form& f) {
   caption(f, "RamBufferModeComboLabel", "Buffer Mode", "FrameRam", 8, 20, 80);
   caption(f, "RemoteIP2Label", "Feedback", "FrameRemote", 196, 20, 60);
   caption(f, "RemotePort2Label", "Port", "FrameRemote", 196, 46, 60);
-  caption(f, "DisplayAsLabel", "Display as...", "FrameStereo", 8, 18, 100);
+  caption(f, "AllowedIP2Label", "Accept from", "FrameRemote", 8, 70, 72);
+  caption(f, "DisplayAsLabel", "Display as...", "FrameStereo", 8, 14, 100);
   caption(f, "WebPortLabel", "Port", "FrameWeb", 104, 22, 34);
   caption(f, "WebBindLabel", "Bind", "FrameWeb", 204, 22, 34);
   caption(f, "WebTokenLabel", "Token", "FrameWeb", 358, 22, 44);

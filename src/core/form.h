@@ -10,6 +10,8 @@
 
 namespace qv {
 
+class CommandPath;
+
 class Form {
  public:
   // section: the settings-file section ("FORM1", "OPTIONS0", ...).
@@ -36,6 +38,11 @@ class Form {
   using FormObserver = std::function<void(const Form&)>;
   void addObserver(FormObserver o) { observers_.push_back(std::move(o)); }
 
+  // Where the operator's presses on this window go (the program's command
+  // path); a window without a program has none, and presses act at once.
+  CommandPath* commandPath() const { return commandPath_; }
+  void setCommandPath(CommandPath* p) { commandPath_ = p; }
+
  private:
   std::string section_;
   std::string title_;
@@ -45,6 +52,7 @@ class Form {
   std::vector<std::unique_ptr<Control>> controls_;
   std::map<std::string, Control*> byName_;
   std::vector<FormObserver> observers_;
+  CommandPath* commandPath_ = nullptr;
 };
 
 // All windows of the program, by section name.

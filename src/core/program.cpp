@@ -10,7 +10,11 @@ static std::string withSlash(std::string s) {
 }
 
 Program::Program(Services services, std::string programFolder)
-    : services_(services), programFolder_(withSlash(std::move(programFolder))) {}
+    : services_(services),
+      programFolder_(withSlash(std::move(programFolder))),
+      commands_(services.clock, services.pump) {
+  for (Form* f : forms_.all()) f->setCommandPath(&commands_);
+}
 
 void Program::setStatus(const std::string& text) {
   if (Control* c = form1().find("StatusLine")) c->setText(text);
@@ -35,7 +39,13 @@ void Program::onStartRefused(std::function<void(const std::string&)> listener) {
 }
 
 void Program::pumpEvents() {
+  CommandPath::Pass pass(commands_, vars_.StopFlag);
   if (services_.pump) services_.pump->processEvents();
+}
+
+void Program::pumpEventsFor(int ms) {
+  CommandPath::Pass pass(commands_, vars_.StopFlag);
+  if (services_.pump) services_.pump->processEventsFor(ms);
 }
 
 }  // namespace qv

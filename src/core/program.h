@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/command_path.h"
 #include "core/form.h"
 #include "platform/services.h"
 
@@ -102,8 +103,12 @@ class Program {
   void appendStatus(const std::string& text);
   std::string status();
 
-  // Stop as the Stop button does: the running loop ends after its pass.
-  void requestStop() { vars_.StopFlag = true; }
+  // Stop as the Stop button does, for good: the running loop ends after its
+  // pass and no queued or later command runs (the program is closing).
+  void requestStop() {
+    vars_.StopFlag = true;
+    commands_.close();
+  }
 
   // A start that did not happen (no space, no folder, no device): the reason
   // goes to the status line and to every listener (the recording log, the
@@ -112,8 +117,14 @@ class Program {
   void refuseStart(const std::string& why);
   void onStartRefused(std::function<void(const std::string&)> listener);
 
-  // Lets pending events run once (the loops call this every pass).
+  // Commands from the operator and from remote programs (see CommandPath).
+  CommandPath& commands() { return commands_; }
+
+  // A loop's pass: pending events run once and queued commands are served.
+  // Only the loops call these; a handler that waits uses the raw pump, so
+  // no command runs inside it.
   void pumpEvents();
+  void pumpEventsFor(int ms);
 
   // The analysis engine, owned by whoever installed it (null before).
   AnalysisEngine* analysis() const { return analysis_; }
@@ -130,6 +141,7 @@ class Program {
   std::string programFolder_;
   Forms forms_;
   PublicVars vars_;
+  CommandPath commands_;
   AnalysisEngine* analysis_ = nullptr;
   std::vector<LiveParticipant*> liveParticipants_;
   std::vector<std::function<void(const std::string&)>> refusalListeners_;

@@ -3,6 +3,7 @@
 #include "core/program.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/event_pump.h"
 #include "platform/screen_grab.h"
 #include "platform/surface.h"
 #include "recording/rec_text.h"
@@ -38,12 +39,15 @@ std::shared_ptr<Surface> grabScreen(Program& p) {
 }
 
 // A short pause with events served, so the window is drawn before the grab.
+// The raw pump: commands arriving meanwhile wait until the snapshot is done.
 void settle(Program& p) {
-  p.pumpEvents();
+  EventPump* pump = p.services().pump;
+  if (!pump) return;
+  pump->processEvents();
   Clock* clock = p.services().clock;
   if (!clock) return;
   const int64_t start = clock->tickMs();
-  for (int i = 0; i < 1000 && clock->tickMs() - start < 10; ++i) p.pumpEvents();
+  for (int i = 0; i < 1000 && clock->tickMs() - start < 10; ++i) pump->processEvents();
 }
 
 std::string nowStamp(Program& p) {

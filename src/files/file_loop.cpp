@@ -316,10 +316,8 @@ void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
     }
 
     // The only place where the loop yields.
-    if (EventPump* pump = p.services().pump) {
-      if (drawn) pump->processEvents();
-      else pump->processEventsFor(kIdleWaitMs);
-    }
+    if (drawn) p.pumpEvents();
+    else p.pumpEventsFor(kIdleWaitMs);
   } while (!v.StopFlag);
 
   reader.close();

@@ -24,6 +24,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "core/command_path.h"
 #include "core/control.h"
 #include "core/form.h"
 #include "gui/picture_widget.h"
@@ -325,18 +326,14 @@ void FormView::connectWidget(Binding& b) {
       auto* cb = static_cast<QCheckBox*>(b.widget.data());
       // An operator's click toggles between cleared and checked; grey (2) is
       // only ever set by the program.
-      connect(cb, &QCheckBox::clicked, this, [c, resync] {
-        c->setValue(c->value() == 1 ? 0 : 1);
-        resync();
+      connect(cb, &QCheckBox::clicked, this, [this, c, resync] {
+        press(c, [c] { c->setValue(c->value() == 1 ? 0 : 1); }, resync);
       });
       break;
     }
     case Kind::OptionButton: {
       auto* rb = static_cast<QRadioButton*>(b.widget.data());
-      connect(rb, &QRadioButton::clicked, this, [c, resync] {
-        c->setValue(1);
-        resync();
-      });
+      connect(rb, &QRadioButton::clicked, this, [this, c, resync] { press(c, [c] { c->setValue(1); }, resync); });
       break;
     }
     case Kind::UpDown:
@@ -359,7 +356,7 @@ void FormView::connectWidget(Binding& b) {
     }
     case Kind::Button: {
       auto* pb = static_cast<QPushButton*>(b.widget.data());
-      connect(pb, &QPushButton::clicked, this, [c] { c->click(); });
+      connect(pb, &QPushButton::clicked, this, [this, c] { press(c, [c] { c->click(); }, nullptr); });
       break;
     }
     case Kind::ListBox: {
@@ -372,10 +369,7 @@ void FormView::connectWidget(Binding& b) {
     }
     case Kind::MenuItem:
       if (b.action && !b.menu) {
-        connect(b.action, &QAction::triggered, this, [c, resync] {
-          c->click();
-          resync();
-        });
+        connect(b.action, &QAction::triggered, this, [this, c, resync] { press(c, [c] { c->click(); }, resync); });
       }
       break;
     case Kind::Label:
@@ -383,6 +377,24 @@ void FormView::connectWidget(Binding& b) {
     case Kind::Picture:
       break;
   }
+}
+
+void FormView::press(Control* c, std::function<void()> act, std::function<void()> after) {
+  CommandPath* path = form_.commandPath();
+  if (!path) {
+    act();
+    if (after) after();
+    return;
+  }
+  Command cmd;
+  cmd.name = c->key();
+  cmd.origin = CommandOrigin::Local;
+  QPointer<FormView> self(this);
+  cmd.run = [self, act = std::move(act), after = std::move(after)] {
+    act();
+    if (self && after) after();
+  };
+  path->submit(std::move(cmd));
 }
 
 void FormView::syncCommon(Binding& b) {

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <QSize>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -68,6 +69,10 @@ class FormView : public QObject {
   void createWidget(Binding& b);
   void createMenus();
   void connectWidget(Binding& b);
+  // An operator's press goes through the program's command path: pressed
+  // while a handler is still running (a wait, a dialog), it runs after it.
+  // `after` brings the widget back to what the model decided.
+  void press(Control* c, std::function<void()> act, std::function<void()> after);
   void sync(Binding& b);
   void syncCommon(Binding& b);
   void layoutUnplaced();

@@ -2,6 +2,8 @@
 // it once per pass so that their handlers run nested inside the loop.
 #pragma once
 
+#include <functional>
+
 namespace qv {
 
 class EventPump {
@@ -10,6 +12,9 @@ class EventPump {
   virtual void processEvents() = 0;
   // Blocks for a short while when idle (pause); defaults to one pass.
   virtual void processEventsFor(int ms) { (void)ms; processEvents(); }
+  // Runs `f` from the event processing once `delayMs` have passed, never
+  // inside the call that posts it.
+  virtual void post(int delayMs, std::function<void()> f) = 0;
 };
 
 }  // namespace qv

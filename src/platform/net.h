@@ -22,6 +22,9 @@ class UdpSocket {
   // Broadcast addresses allowed.
   virtual bool send(const std::string& host, int port, const std::string& data) = 0;
   virtual void onReceive(Receiver r) = 0;
+  // Datagrams that arrived faster than the receiver could be given them and
+  // were dropped on the way, since the socket was made.
+  virtual uint64_t droppedCount() const = 0;
 };
 
 class TcpConnection {

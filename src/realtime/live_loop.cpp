@@ -326,12 +326,10 @@ void LiveLoop::passEnd(bool tookBlock) {
   if (!pause_ || !pause_->checked()) {
     // A pass that found nothing waits a moment for events instead of
     // spinning a core; the ring holds many times this wait.
-    if (pump) {
-      if (tookBlock)
-        pump->processEvents();
-      else
-        pump->processEventsFor(kIdleWaitMs);
-    }
+    if (tookBlock)
+      p_.pumpEvents();
+    else
+      p_.pumpEventsFor(kIdleWaitMs);
     return;
   }
   p_.setStatus("P" + p_.status());
@@ -341,7 +339,7 @@ void LiveLoop::passEnd(bool tookBlock) {
   // stop request (Stop unticks "Pause" anyway, a datagram may not) ends it too.
   while (pause_->checked() && !p_.vars().StopFlag) {
     if (!pump) break;
-    pump->processEventsFor(kPauseWaitMs);
+    p_.pumpEventsFor(kPauseWaitMs);
   }
   for (size_t i = 0; i < participantsUp_; ++i) p_.liveParticipants()[i]->pause(false);
   paused_ = false;

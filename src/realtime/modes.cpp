@@ -190,6 +190,25 @@ void Modes::StartStop_Click() {
     setEnabled(f, "Frame1", true);
     return;
   }
+  // The last run is still tearing down (this press came from inside it): the
+  // new one starts as soon as it has, from the handler that ran it.
+  if (runs_ > 0) {
+    startPending_ = true;
+    return;
+  }
+  ++runs_;
+  do {
+    startPending_ = false;
+    startRun();
+  } while (startPending_ && !p_.commands().closed());
+  startPending_ = false;
+  --runs_;
+}
+
+void Modes::startRun() {
+  Form& f = p_.form1();
+  PublicVars& v = p_.vars();
+  Control& button = f["StartStop"];
   // 3. Start.
   setEnabled(f, "Frame1", false);
   setValue(f, "PauseButton", 0);
@@ -265,7 +284,10 @@ void Modes::QuickRecButton_Click() {
     RealTimeAnalysis_Click();
 }
 
-void Modes::StopPlotAcq_Click() { p_.vars().StopFlag = true; }
+void Modes::StopPlotAcq_Click() {
+  p_.vars().StopFlag = true;
+  startPending_ = false;
+}
 
 void Modes::EnableQuick_Click() {
   if (!p_.vars().StopFlag) setEnabled(p_.form1(), "Frame1", true);

@@ -53,6 +53,7 @@ class Modes {
   std::function<void()> closeFile;
 
  private:
+  void startRun();
   void blockSizeRule(const char* modeDefault);
   void idleButton();
   void closeOpenFile();
@@ -61,6 +62,8 @@ class Modes {
   Program& p_;
   LiveLoop live_;
   bool installed_ = false;
+  int runs_ = 0;               // StartStop_Click running a mode's loop
+  bool startPending_ = false;  // a start pressed while that loop was ending
 };
 
 // Creates the modes, attaches their handlers and keeps them for the life of

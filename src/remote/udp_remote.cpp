@@ -1,5 +1,6 @@
 #include "remote/udp_remote.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "core/program.h"
@@ -48,7 +49,71 @@ void WaitSeconds(Program& p, double seconds) {
   }
 }
 
+bool isListSeparator(char c) { return c == ',' || c == ';' || c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Strict dotted quad: four decimal parts of one to three digits, each at most 255.
+std::optional<uint32_t> parseIPv4(const std::string& s) {
+  uint32_t address = 0;
+  size_t i = 0;
+  for (int part = 0; part < 4; ++part) {
+    if (part > 0) {
+      if (i >= s.size() || s[i] != '.') return std::nullopt;
+      ++i;
+    }
+    size_t digits = 0;
+    uint32_t v = 0;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])) && digits < 4) {
+      v = v * 10 + static_cast<uint32_t>(s[i] - '0');
+      ++i;
+      ++digits;
+    }
+    if (digits == 0 || digits > 3 || v > 255) return std::nullopt;
+    address = (address << 8) | v;
+  }
+  if (i != s.size()) return std::nullopt;
+  return address;
+}
+
 }  // namespace
+
+std::optional<SenderAllowList> SenderAllowList::parse(const std::string& text, std::string* bad) {
+  SenderAllowList list;
+  size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && isListSeparator(text[i])) ++i;
+    size_t end = i;
+    while (end < text.size() && !isListSeparator(text[end])) ++end;
+    if (end == i) break;
+    const std::string entry = text.substr(i, end - i);
+    i = end;
+    const size_t slash = entry.find('/');
+    std::optional<uint32_t> address = parseIPv4(entry.substr(0, slash));
+    int bits = 32;
+    if (address && slash != std::string::npos) {
+      const std::string b = entry.substr(slash + 1);
+      const bool numeric = !b.empty() && b.size() <= 2 &&
+                           std::all_of(b.begin(), b.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+      bits = numeric ? std::stoi(b) : -1;
+      if (bits < 0 || bits > 32) address.reset();
+    }
+    if (!address) {
+      if (bad) *bad = entry;
+      return std::nullopt;
+    }
+    const uint32_t mask = bits == 0 ? 0u : ~uint32_t{0} << (32 - bits);
+    list.nets_.push_back({*address & mask, mask});
+  }
+  return list;
+}
+
+bool SenderAllowList::allows(const std::string& host) const {
+  if (nets_.empty()) return true;
+  const std::optional<uint32_t> a = parseIPv4(host);
+  if (!a) return false;
+  for (const Net& n : nets_)
+    if ((*a & n.mask) == n.address) return true;
+  return false;
+}
 
 bool hasUdpCommandPrefix(const std::string& datagram) { return datagram.compare(0, 8, kUdpCommandPrefix) == 0; }
 
@@ -89,13 +154,18 @@ std::string udpGpsText(const std::string& datagram) {
   return cutUtf8(s, kGpsTextMax);
 }
 
-RemoteCommander::RemoteCommander(Program& p) : p_(p) {}
+RemoteCommander::RemoteCommander(Program& p)
+    : p_(p), refused_(p.services().clock, p.services().pump, [this](uint64_t n) {
+        AppendRecLog(p_, "Ignored" + rec::numText(static_cast<int64_t>(n)) +
+                             " commands from senders not allowed, the last from " + lastRefused_);
+      }) {}
 RemoteCommander::~RemoteCommander() = default;
 
 UdpSocket* RemoteCommander::commandSocket() {
   if (!winsock2_ && p_.services().net) {
     winsock2_ = p_.services().net->udp();
-    winsock2_->onReceive([this](const std::string& data, const std::string&, int) { Winsock2_DataArrival(data); });
+    winsock2_->onReceive(
+        [this](const std::string& data, const std::string& host, int) { Winsock2_DataArrival(data, host); });
   }
   return winsock2_.get();
 }
@@ -165,9 +235,45 @@ void RemoteCommander::LocalPort2_Change() {
   bindToBox(commandSocket(), p_.options0()["LocalPort2"]);
 }
 
-void RemoteCommander::Winsock2_DataArrival(const std::string& data) {
+void RemoteCommander::AllowedIP2_Change() {
+  std::string bad;
+  std::optional<SenderAllowList> list = SenderAllowList::parse(p_.options0()["AllowedIP2"].text(), &bad);
+  if (!list) {
+    // Typing passes through partial addresses: say so in the box, keep the list in force.
+    p_.options0()["txtUDP2"].setText("Not an address: " + udpDisplayText(bad) + " (senders unchanged)");
+    return;
+  }
+  allowed_ = *list;
+}
+
+void RemoteCommander::Winsock2_DataArrival(const std::string& data, const std::string& fromHost) {
+  if (winsock2_) {
+    const uint64_t lost = winsock2_->droppedCount();
+    if (lost > socketDrops_) p_.commands().noteDropped(lost - socketDrops_);
+    socketDrops_ = lost;
+  }
+  if (!allowed_.allows(fromHost)) {
+    lastRefused_ = udpDisplayText(fromHost);
+    refused_.add();
+    return;
+  }
   p_.options0()["txtUDP2"].setText(udpDisplayText(data));
-  ExecuteUDPCommand(data);
+  submitCommand(data);
+}
+
+CommandPath::Outcome RemoteCommander::submitCommand(const std::string& data) {
+  if (!hasUdpCommandPrefix(data)) return CommandPath::Outcome::Dropped;
+  Command c;
+  c.name = udpCommandWord(data);
+  c.origin = CommandOrigin::Remote;
+  // Asking again for a snapshot or the status that is still to come adds nothing.
+  c.coalesce = c.name == "SNAPSHOT" || c.name == "STATUS";
+  c.bytes = data.size();
+  std::weak_ptr<RemoteCommander> self = weak_from_this();
+  c.run = [self, data] {
+    if (auto r = self.lock()) r->ExecuteUDPCommand(data);
+  };
+  return p_.commands().submit(std::move(c));
 }
 
 void RemoteCommander::broadcast2(const std::string& text) {
@@ -266,6 +372,7 @@ std::shared_ptr<RemoteCommander> installRemote(Program& p) {
   };
   attach("chkUDPSlave", Event::Click, &RemoteCommander::chkUDPSlave_Click);
   attach("LocalPort2", Event::Change, &RemoteCommander::LocalPort2_Change);
+  attach("AllowedIP2", Event::Change, &RemoteCommander::AllowedIP2_Change);
   attach("AddUDP", Event::Click, &RemoteCommander::AddUDP_Click);
   attach("AddGPS", Event::Click, &RemoteCommander::AddGPS_Click);
   attach("LocalPort1", Event::Change, &RemoteCommander::LocalPort1_Change);

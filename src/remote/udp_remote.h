@@ -4,11 +4,19 @@
 //
 // Commands act only through the controls other subsystems attach to (the
 // Start/Stop button, the mode and buffer menu items) and the one-key
-// snapshot, exactly as an operator's press would.
+// snapshot, exactly as an operator's press would. A datagram does not run
+// its command on arrival: it goes into the program's command path, which
+// runs it once no other command's handler is running (identical queued
+// SNAPSHOT and STATUS requests count once; a full queue drops and counts).
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "core/command_path.h"
 
 namespace qv {
 
@@ -35,12 +43,30 @@ std::string udpDisplayText(const std::string& datagram);
 // dropped (a sentence's CR LF), cut to a length a file name can hold.
 std::string udpGpsText(const std::string& datagram);
 
+// The senders a station takes commands from: IPv4 addresses and networks
+// ("192.168.1.20", "10.0.0.0/8") separated by commas, semicolons or blanks.
+// An empty list takes commands from anyone.
+class SenderAllowList {
+ public:
+  // Nothing when an entry is not an address; `bad` then holds that entry.
+  static std::optional<SenderAllowList> parse(const std::string& text, std::string* bad = nullptr);
+  bool allows(const std::string& host) const;
+  bool anyone() const { return nets_.empty(); }
+
+ private:
+  struct Net {
+    uint32_t address;
+    uint32_t mask;
+  };
+  std::vector<Net> nets_;
+};
+
 inline constexpr size_t kUdpDisplayMax = 200;
 inline constexpr size_t kGpsTextMax = 120;
 // Busy ports tried one after another before a socket gives up.
 inline constexpr int kMaxBusyPorts = 100;
 
-class RemoteCommander {
+class RemoteCommander : public std::enable_shared_from_this<RemoteCommander> {
  public:
   explicit RemoteCommander(Program& p);
   ~RemoteCommander();
@@ -52,7 +78,14 @@ class RemoteCommander {
   void InitUDP2();
   void CloseUDP2();
   void LocalPort2_Change();
-  void Winsock2_DataArrival(const std::string& data);
+  void AllowedIP2_Change();
+  // A datagram from `fromHost`: a sender not allowed is ignored and counted;
+  // otherwise the box shows it and a command goes to the command path.
+  void Winsock2_DataArrival(const std::string& data, const std::string& fromHost);
+  // A command in the datagrams' words ("$QVLPRO,START") from another remote
+  // view: it takes the command path as a datagram would, in turn with all
+  // other commands. Text without the prefix is refused.
+  CommandPath::Outcome submitCommand(const std::string& data);
   // Sends one datagram to RemoteIP2:RemotePort2, read afresh every time.
   void broadcast2(const std::string& text);
   void ExecuteUDPCommand(const std::string& datagram);
@@ -82,6 +115,10 @@ class RemoteCommander {
   std::unique_ptr<UdpSocket> winsock2_;
   std::unique_ptr<UdpSocket> winsock1_;
   bool steppingPort_ = false;
+  SenderAllowList allowed_;
+  uint64_t socketDrops_ = 0;  // the command socket's drops already counted
+  std::string lastRefused_;
+  ThrottledCount refused_;
 };
 
 // Attaches the handlers of the remote controls. The commander lives as long

@@ -53,6 +53,7 @@ const std::map<std::string, std::string> kNotAssembled = {
     {"NavigationHooks::runLoop", "argument of attachNavigation, built filled by the file subsystem"},
     {"NavigationHooks::playbackReposition", "argument of attachNavigation, built filled by the file subsystem"},
     {"SpectrumEngine::plotSpec", "taken from AnalysisEngine::PlotSpec at the start of each run"},
+    {"Command::run", "argument of each submit, built filled by whoever submits the command"},
     {"FakeTcpConnection::onData_", "test double"},
     {"FakeTcpConnection::onClosed_", "test double"},
     {"FakeTcpListener::onConn_", "test double"},
@@ -98,6 +99,9 @@ Hooks hooksOf(AssembledApp& app, bool windows) {
   h["Modes::runPlayback"] = m && m->runPlayback;
   h["Modes::openFileDialog"] = m && m->openFileDialog;
   h["Modes::closeFile"] = m && m->closeFile;
+
+  // Drops of a full command queue go to the recording log, not to a console nobody reads.
+  h["CommandPath::report_"] = app.program().commands().hasReport();
 
   FileSubsystem& f = *app.subsystems().files;
   h["FileSubsystem::sendFileInfo"] = bool(f.sendFileInfo);

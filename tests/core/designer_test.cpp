@@ -39,7 +39,7 @@ Keys options0Keys() {
   append(k, Kind::TextBox,
          {"FileRecPathField", "DefPlayPathField", "MaxNFiles", "txtUDP2", "LocalPort1", "LocalPort2", "RemoteIP2",
           "RemotePort2", "FSep", "FileRecNameField", "FileNamePostfix", "TimeTag", "SpanFolders", "WebPort",
-          "WebBind", "WebToken"});
+          "WebBind", "WebToken", "AllowedIP2"});
   append(k, Kind::ComboBox,
          {"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "Combo6", "Combo7", "Combo8", "Combo9", "Combo10",
           "Combo12", "cmbSpeedUp", "FileMaxSizeCombo", "FileModeCombo", "NchanCombo", "RamBufferModeCombo"});

@@ -163,7 +163,7 @@ TEST(UdpRemote, StartRunsTheModeAndAStopArrivingDuringTheRunEndsIt) {
   EXPECT_EQ(r.p().status(), "STOP");
 }
 
-TEST(UdpRemote, RecModeStopsTheRunWaitsHalfASecondServingDatagramsAndDoesNotRestart) {
+TEST(UdpRemote, RecModeStopsTheRunWaitsHalfASecondAndDoesNotRestart) {
   RemoteRig r;
   FakeUdpSocket* s = r.enable();
   r.p().vars().StopFlag = false;  // a run is going (its loop is further down the stack)
@@ -182,9 +182,12 @@ TEST(UdpRemote, RecModeStopsTheRunWaitsHalfASecondServingDatagramsAndDoesNotRest
   EXPECT_EQ(r.statusAtPress[1], "RECMODE");  // shown before the mode is chosen
   EXPECT_EQ(r.p().vars().Task, 2);
   EXPECT_TRUE(r.p().vars().StopFlag);
-  // The status asked during the wait was answered after the stop, before the mode changed.
+  // The status asked during the wait waits for the mode change to finish:
+  // no command runs inside another one's wait.
   EXPECT_EQ(pressesWhenAnswered, 1u);
-  EXPECT_EQ(r.sentTexts(), (Strings{"RECMODE", "STATUS", "Status Stop Task 1 48000 x 1 Fails 0 OVL 0"}));
+  EXPECT_EQ(r.sentTexts(), (Strings{"RECMODE"}));
+  r.pump.processEvents();
+  EXPECT_EQ(r.sentTexts(), (Strings{"RECMODE", "STATUS", "Status Stop Task 2 48000 x 1 Fails 0 OVL 0"}));
   EXPECT_NE(r.recLog().find("RECMODE\r\n"), std::string::npos);
 
   // Idle: no press, no wait, the mode is chosen.

@@ -34,6 +34,7 @@ class FakeUdpSocket : public UdpSocket {
     return sendResult;
   }
   void onReceive(Receiver r) override { receiver_ = std::move(r); }
+  uint64_t droppedCount() const override { return dropped; }
 
   // A datagram arrives; false when the socket is not bound (it is dropped).
   bool inject(const std::string& data, const std::string& fromHost = "127.0.0.1", int fromPort = 40000) {
@@ -46,6 +47,7 @@ class FakeUdpSocket : public UdpSocket {
 
   std::vector<Sent> sent;
   bool sendResult = true;
+  uint64_t dropped = 0;  // what the socket reports as dropped on its way in
   std::vector<int> bindCalls;
 
  private:

@@ -1,4 +1,5 @@
 // Event pump double: counts passes and runs queued actions at given passes.
+// Posted functions run at the next pass, whatever their delay.
 #pragma once
 
 #include <functional>
@@ -18,6 +19,10 @@ class ScriptedPump : public EventPump {
   void every(std::function<void()> f) { every_.push_back(std::move(f)); }
   void processEvents() override {
     ++passes;
+    // Only what was posted before this pass: a function that posts again runs at the next one.
+    auto posted = std::move(posted_);
+    posted_.clear();
+    for (auto& f : posted) f();
     auto it = actions_.find(passes);
     if (it != actions_.end()) {
       auto fs = std::move(it->second);
@@ -26,10 +31,13 @@ class ScriptedPump : public EventPump {
     }
     for (auto& f : every_) f();
   }
+  void post(int, std::function<void()> f) override { posted_.push_back(std::move(f)); }
+  size_t postedCount() const { return posted_.size(); }
 
  private:
   std::map<long, std::vector<std::function<void()>>> actions_;
   std::vector<std::function<void()>> every_;
+  std::vector<std::function<void()>> posted_;
 };
 
 }  // namespace qv

@@ -20,4 +20,8 @@ void QtEventPump::processEventsFor(int ms) {
   loop.processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
+void QtEventPump::post(int delayMs, std::function<void()> f) {
+  QTimer::singleShot(delayMs > 0 ? delayMs : 0, QCoreApplication::instance(), std::move(f));
+}
+
 }  // namespace qv

@@ -9,6 +9,7 @@ class QtEventPump : public EventPump {
  public:
   void processEvents() override;
   void processEventsFor(int ms) override;
+  void post(int delayMs, std::function<void()> f) override;
 };
 
 }  // namespace qv

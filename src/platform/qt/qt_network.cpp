@@ -5,12 +5,12 @@
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QMetaObject>
-#include <QNetworkDatagram>
 #include <QPointer>
 #include <QSerialPort>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUdpSocket>
+#include <algorithm>
 #include <deque>
 
 namespace qv {
@@ -72,24 +72,86 @@ QHostAddress resolve(const std::string& host) {
 
 // ---- UDP ----
 
+// Datagrams are read when the socket signals them (Qt hears the next ones
+// only once these are read) and handed to the receiver from a queued call,
+// so the receiver never runs inside the socket's own signal. Between the
+// two they wait in a bounded box: what does not fit is read, dropped and
+// counted, so a flood cannot grow the program's memory.
+constexpr size_t kUdpBoxDatagrams = 1024;
+constexpr size_t kUdpBoxBytes = size_t{4} << 20;
+
 struct Datagram {
   std::string data, host;
   int port = 0;
 };
 
+struct UdpBox {
+  std::deque<Datagram> items;
+  size_t bytes = 0;
+  uint64_t dropped = 0;
+  bool posted = false;
+  UdpSocket::Receiver deliver;
+
+  void clear() {
+    items.clear();
+    bytes = 0;
+  }
+};
+
+void postDelivery(QUdpSocket* s, const std::shared_ptr<UdpBox>& box);
+
+void deliverDatagrams(QUdpSocket* s, const std::shared_ptr<UdpBox>& box) {
+  box->posted = false;
+  while (!box->items.empty()) {
+    Datagram d = std::move(box->items.front());
+    box->items.pop_front();
+    box->bytes -= d.data.size();
+    // The receiver may not return for a long while (a Start runs its loop):
+    // the rest are then delivered from inside it.
+    if (!box->items.empty()) postDelivery(s, box);
+    auto f = box->deliver;  // the receiver may replace itself or close the socket
+    if (f) f(d.data, d.host, d.port);
+  }
+}
+
+void postDelivery(QUdpSocket* s, const std::shared_ptr<UdpBox>& box) {
+  if (box->posted) return;
+  box->posted = true;
+  std::weak_ptr<UdpBox> weak = box;
+  QMetaObject::invokeMethod(
+      s,
+      [s, weak] {
+        if (auto self = weak.lock()) deliverDatagrams(s, self);
+      },
+      Qt::QueuedConnection);
+}
+
 class QtUdp : public UdpSocket {
  public:
-  QtUdp() : sock_(new QUdpSocket), box_(std::make_shared<Mailbox<Datagram>>()) {
-    std::weak_ptr<Mailbox<Datagram>> weak = box_;
+  QtUdp() : sock_(new QUdpSocket), box_(std::make_shared<UdpBox>()) {
+    std::weak_ptr<UdpBox> weak = box_;
     QUdpSocket* s = sock_;
     QObject::connect(s, &QUdpSocket::readyRead, s, [s, weak] {
       auto box = weak.lock();
+      std::string scratch;
       while (s->hasPendingDatagrams()) {
-        QNetworkDatagram d = s->receiveDatagram();  // whole datagram, up to 64 KB
-        if (!box) continue;
-        QByteArray b = d.data();
-        box->put(s, {std::string(b.constData(), size_t(b.size())), hostText(d.senderAddress()), d.senderPort()});
+        const qint64 size = std::max<qint64>(s->pendingDatagramSize(), 0);
+        QHostAddress from;
+        quint16 port = 0;
+        if (!box || box->items.size() >= kUdpBoxDatagrams || box->bytes + size_t(size) > kUdpBoxBytes) {
+          scratch.resize(size_t(size));
+          s->readDatagram(scratch.data(), size);
+          if (box) ++box->dropped;
+          continue;
+        }
+        std::string data(size_t(size), '\0');
+        const qint64 got = s->readDatagram(data.data(), size, &from, &port);
+        if (got < 0) continue;
+        data.resize(size_t(got));
+        box->bytes += data.size();
+        box->items.push_back({std::move(data), hostText(from), port});
       }
+      if (box && !box->items.empty()) postDelivery(s, box);
     });
   }
   ~QtUdp() override {
@@ -99,13 +161,13 @@ class QtUdp : public UdpSocket {
   }
   bool bind(int port) override {
     if (sock_->state() != QAbstractSocket::UnconnectedState) sock_->close();
-    box_->items.clear();  // nothing heard on the old port is delivered after a rebind
+    box_->clear();  // nothing heard on the old port is delivered after a rebind
     // No address sharing: a port another program holds must be reported.
     return sock_->bind(QHostAddress::AnyIPv4, quint16(port), QAbstractSocket::DontShareAddress);
   }
   void close() override {
     sock_->close();
-    box_->items.clear();
+    box_->clear();
   }
   int localPort() const override { return sock_->localPort(); }
   bool send(const std::string& host, int port, const std::string& data) override {
@@ -114,15 +176,12 @@ class QtUdp : public UdpSocket {
     qint64 n = sock_->writeDatagram(data.data(), qint64(data.size()), a, quint16(port));
     return n == qint64(data.size());
   }
-  void onReceive(Receiver r) override {
-    box_->deliver = [r](const Datagram& d) {
-      if (r) r(d.data, d.host, d.port);
-    };
-  }
+  void onReceive(Receiver r) override { box_->deliver = std::move(r); }
+  uint64_t droppedCount() const override { return box_->dropped; }
 
  private:
   QUdpSocket* sock_;
-  std::shared_ptr<Mailbox<Datagram>> box_;
+  std::shared_ptr<UdpBox> box_;
 };
 
 // ---- TCP ----
