@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QPalette>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
@@ -20,10 +21,14 @@
 #include "core/program.h"
 #include "gui/main_window.h"
 #include "gui/qt_dialogs.h"
+#include "gui/splash_view.h"
 #include "gui/views.h"
 #include "platform/fftw/fftw_dsp.h"
 #include "platform/qt/headless_dialogs.h"
+#include "platform/qt/qt_screen.h"
 #include "platform/qt/real_services.h"
+#include "platform/screen.h"
+#include "realtime/palette.h"
 
 namespace qv {
 
@@ -83,6 +88,11 @@ int runQuorvel(int argc, char** argv) {
   Services svc = real.services();
   svc.dsp = &dsp;
   svc.dialogs = dialogs.get();
+  // Without windows the layout is made for a 1024 x 768 screen.
+  FixedScreen headlessScreen(1024, 768);
+  if (cl.headless) svc.screen = &headlessScreen;
+  // The strips around the spectrogram take the window background colour.
+  setInactiveBorder(QGuiApplication::palette().color(QPalette::Window).rgb() & 0xFFFFFFu);
   Program program(svc, folder);
   auto subsystems = assembleProgram(program);
   StartupHooks& hooks = *subsystems->hooks;
@@ -90,7 +100,9 @@ int runQuorvel(int argc, char** argv) {
   // Stop requests may come while a loop started by the command line runs,
   // before the main event loop; remember them and leave once it returns.
   bool quitRequested = false;
+  std::unique_ptr<SplashView> splash;
   auto stopAndQuit = [&] {
+    if (splash) splash->splash().close();
     program.requestStop();
     quitRequested = true;
     // exit(), not quit(): quit() offers the windows a close first, and the
@@ -126,8 +138,17 @@ int runQuorvel(int argc, char** argv) {
     views = std::make_unique<Views>(program);
     views->main().setCloseGuard([&] { return quitRequested || requestShutdown(program, hooks); });
     static_cast<QtDialogs*>(dialogs.get())->setParent(&views->main());
+    real.screen().setLocator([&views] { return views ? views->main().screen() : nullptr; });
+    hooks.showSplash = [&splash](SplashWindow& s) {
+      splash = std::make_unique<SplashView>(s);
+      splash->show();
+    };
+    hooks.closeSplash = [&splash](SplashWindow&) { splash.reset(); };
   }
-  startUp(program, cl, hooks);
+  // A scripted run does not wait for the splash window.
+  StartupOptions options;
+  options.splash = !cl.quitAfterSeconds;
+  startUp(program, cl, hooks, options);
   program.form1().setShown(true);
   if (quitRequested) return 0;
 

@@ -8,8 +8,10 @@
 #include "files/install.h"
 #include "files/playback.h"
 #include "files/playlist.h"
+#include "realtime/cursor_readout.h"
 #include "realtime/devices.h"
 #include "realtime/modes.h"
+#include "realtime/window_layout.h"
 #include "recording/notes_log.h"
 #include "recording/recording_files.h"
 #include "recording/recording_loop.h"
@@ -24,6 +26,10 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   auto s = std::make_unique<Subsystems>();
   buildForms(p.forms());
   s->analysis = installAnalysis(p);
+  s->layout = std::make_unique<WindowLayout>(p, *s->analysis);
+  s->layout->install();
+  s->cursor = std::make_unique<CursorReadout>(p, *s->analysis);
+  s->cursor->install();
   installRecordingFiles(p);
   installLiveRecording(p);
   installNotes(p);
@@ -41,6 +47,10 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   h.updateForm = [a] { a->UpdateForm(); };
   h.updateInfo = [a] { a->UpdateInfo(); };
   h.drawColourBar = [a] { a->Options0_Load(); };
+  WindowLayout* layout = s->layout.get();
+  h.setForm = [layout] { layout->SetForm(); };
+  h.saveSpecGram = [a] { a->SaveSpecGram(); };
+  h.restoreSpecGram = [a] { a->RestoreSpecGram(); };
   h.enumerateDevices = [&p] { ListAudioDevices(p); };
   h.selectDevices = [&p] {
     if (p.services().audioIn) FindInputDevice(p, p.form1()["Combo10"].text());

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/dsp.h"
+#include "platform/event_pump.h"
 
 namespace qv {
 
@@ -168,7 +169,8 @@ void runSplashWait(Program& program, SplashWindow& splash) {
       splash.textProgress += ".";
       nextDot += 0.01;
     }
-    program.pumpEvents();
+    // Waits for events a moment rather than spinning a core for 2 seconds.
+    if (EventPump* pump = program.services().pump) pump->processEventsFor(5);
   }
 }
 

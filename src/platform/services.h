@@ -13,6 +13,7 @@ class Clock;
 class DiskInfo;
 class Network;
 class SurfaceFactory;
+class Screen;
 class TextLink;
 
 struct Services {
@@ -26,6 +27,7 @@ struct Services {
   Network* net = nullptr;
   SurfaceFactory* surfaces = nullptr;
   TextLink* textLink = nullptr;
+  Screen* screen = nullptr;
 };
 
 }  // namespace qv

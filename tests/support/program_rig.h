@@ -15,6 +15,7 @@
 #include "platform/doubles/scripted_pump.h"
 #include "platform/fftw/fftw_dsp.h"
 #include "platform/qt/qimage_surface.h"
+#include "platform/screen.h"
 #include "support/temp_dir.h"
 
 namespace qv::test {
@@ -31,6 +32,7 @@ struct ProgramRig {
   FakeNetwork net;
   QImageSurfaceFactory surfaces;
   RecordingTextLink textLink;
+  FixedScreen screen{1024, 768};
   std::unique_ptr<Program> program;
   std::unique_ptr<Subsystems> subsystems;
 
@@ -46,6 +48,7 @@ struct ProgramRig {
     s.net = &net;
     s.surfaces = &surfaces;
     s.textLink = &textLink;
+    s.screen = &screen;
     program = std::make_unique<Program>(s, home.path());
     subsystems = assembleProgram(*program);
     // Nothing a test does may land in the user's own folders.
