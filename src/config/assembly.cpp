@@ -51,6 +51,10 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   h.setForm = [layout] { layout->SetForm(); };
   h.saveSpecGram = [a] { a->SaveSpecGram(); };
   h.restoreSpecGram = [a] { a->RestoreSpecGram(); };
+  h.showMainWindow = [&p] {
+    p.form1().setWindowState(WindowState::Normal);
+    p.form1().setShown(true);
+  };
   h.enumerateDevices = [&p] { ListAudioDevices(p); };
   h.selectDevices = [&p] {
     if (p.services().audioIn) FindInputDevice(p, p.form1()["Combo10"].text());

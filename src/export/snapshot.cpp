@@ -31,12 +31,14 @@ std::shared_ptr<Surface> newSurface(Program& p, int w, int h) {
   return f->create(w, h);
 }
 
-// The main window drawn from its model: every visible picture at its place.
+// The main window drawn from its model: its own surface (the axes), then
+// every visible picture at its place.
 std::shared_ptr<Surface> renderForm(Program& p) {
   Form& form = p.form1();
   auto img = newSurface(p, form.width(), form.height());
   if (!img) return nullptr;
   img->clear();
+  if (auto own = form.surface()) img->blit(0, 0, own->width(), own->height(), *own, 0, 0);
   for (auto& c : form.controls()) {
     if (c->kind() != Kind::Picture || !c->visible() || !c->surface()) continue;
     const Geometry& g = c->geometry();

@@ -76,15 +76,20 @@ void HorizontalAxis(Surface& s, float xorg, float yorg, float MinTime, float Max
   const int labelStep = px(xtic >= 40 ? xtic : 2 * xtic);
   if (labelStep <= 0) return;
   int after = px(xorg);
+  bool any = false;
   for (int i = 0; i <= end; i += labelStep) {
     const float value = (static_cast<float>(i) * (MaxTime - MinTime) / xsize + MinTime) / scale;
     std::string label = lastChars(std::string(6, ' ') + strSingle(round3(value)), width + 4);
     const size_t first = label.find_first_not_of(' ');
     if (first != std::string::npos && label[first] == '.') label = "    0" + label.substr(first);
     // The field's blanks would push a number up to half a tick interval to
-    // the right in 8-pixel cells: the number itself is centred on its tick.
+    // the right in 8-pixel cells: the number itself is centred on its tick,
+    // and one that would run into the one before it is left out (its tick stays).
     const std::string shown = withoutBlanks(label);
-    after = print(s, px(xorg + i) - kCharWidthPx * static_cast<int>(shown.size()) / 2, px(yorg + 10), shown);
+    const int x = px(xorg + i) - kCharWidthPx * static_cast<int>(shown.size()) / 2;
+    if (any && x < after + kCharWidthPx) continue;
+    after = print(s, x, px(yorg + 10), shown);
+    any = true;
   }
   print(s, after, px(yorg + 10), unit);
 }

@@ -20,9 +20,9 @@ struct AxisCorrection {
 
 // Time axis along the line y = yorg, from xorg over xsize pixels, MinTime to
 // MaxTime ms. Ticks every xtic pixels, labels every tick from 40 pixels up,
-// else every second; each label centred under its tick; the unit (" ms", or
-// " s" for long spans) after the last label. A spacing that rounds to 0
-// draws nothing.
+// else every second; each label centred under its tick, one that would touch
+// the label before it left out; the unit (" ms", or " s" for long spans)
+// after the last label. A spacing that rounds to 0 draws nothing.
 void HorizontalAxis(Surface& s, float xorg, float yorg, float MinTime, float MaxTime, float xsize, float xtic,
                     const std::string& UnitsLabel, const AxisCorrection& c);
 

@@ -130,6 +130,16 @@ TEST(Axes, TimeAxisUnitsAndLabelSpacing) {
     EXPECT_EQ(t.texts[1].x + static_cast<int>(t.texts[1].s.size()) * 4, 40) << tic;
   }
 
+  // The default screen, 7680 ms over 720 pixels with a tick every 64: a
+  // label that would touch the one before it is left out, its tick stays.
+  Paper crowded(900, 100);
+  HorizontalAxis(crowded, 80, 10, 0, 7680, 720, 64, "", {});
+  std::vector<std::string> shown;
+  for (const Text& t : crowded.texts) shown.push_back(t.s);
+  EXPECT_EQ(shown, (std::vector<std::string>{"0", "682.667", "2048", "2730.667", "4096", "4778.667", "6144",
+                                             "6826.667", " ms"}));
+  EXPECT_EQ(tickRows(crowded, 80 + 128).size(), 7u);
+
   // A spacing that rounds to 0 draws nothing at all.
   Paper none(700, 100);
   HorizontalAxis(none, 80, 10, 0, 500, 500, 0.4f, "", {});

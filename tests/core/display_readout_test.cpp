@@ -119,6 +119,29 @@ TEST(CursorReadout, TheTopColourOfAScaleReadsAsLevel256) {
   EXPECT_NE(rig.readout().find(" 128 dBr"), std::string::npos) << rig.readout();
 }
 
+TEST(CursorReadout, TwoChannelsReadTheirOwnHalves) {
+  test::ProgramRig rig;
+  startUp(rig.p(), CommandLine{}, *rig.subsystems->hooks, StartupOptions{false});
+  rig.p().vars().Channels = 2;
+  rig.p().vars().ChanMode = "S";
+  auto at = [&](int y) {
+    rig.subsystems->cursor->MouseCursor(5, y, 0, 0);
+    return rig.form1("LabelCursors").caption();
+  };
+  // Left channel in the upper half, low frequencies at the bottom of each half.
+  auto ends = [](const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  EXPECT_NE(at(10).find(" 21937.5 Hz "), std::string::npos) << at(10);
+  EXPECT_TRUE(ends(at(10), " dBr (L)")) << at(10);
+  EXPECT_NE(at(200).find(" 10312.5 Hz "), std::string::npos) << at(200);
+  EXPECT_TRUE(ends(at(200), " dBr (R)")) << at(200);
+  // Analysing a file shows one channel whatever the input has.
+  rig.p().vars().Task = 4;
+  EXPECT_NE(at(200).find(" 5156.25 Hz "), std::string::npos) << at(200);
+  EXPECT_NE(at(200).find(" dBr S  F "), std::string::npos) << at(200);
+}
+
 // The topmost pixel of a colour in the Spec window's graph: (x, y).
 std::pair<int, int> peakOf(const Surface& graph, Rgb colour, int* count = nullptr) {
   std::pair<int, int> peak{-1, 1 << 20};
