@@ -175,6 +175,12 @@ TEST(SpecGramCopy, ThePictureSurvivesDialogsAndUnchangedPanels) {
   rig.options0("ok").click();
   EXPECT_TRUE(painted(*picture));
 
+  // The same panel left with Exit.
+  rig.form1("BasicSettings").click();
+  rig.options0("Command13").click();
+  EXPECT_FALSE(rig.p().options0().shown());
+  EXPECT_TRUE(painted(*picture));
+
   // Advanced Settings left with Exit.
   rig.form1("AdvancedSettings").click();
   rig.options1("Command4").click();
