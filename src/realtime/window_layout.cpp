@@ -98,14 +98,15 @@ void WindowLayout::SetForm() {
     f.setWindowState(WindowState::Normal);
   }
 
-  // 3. The image height; a typed height out of range is brought into it.
+  // 3. The image height. One out of range (a typed value on its way, say)
+  // is not taken; the status line says why.
   Control& specHeight = adv["Combo4"];
-  int h = static_cast<int>(roundEven(specHeight.number()));
-  if (h < kMinSpecVsize || h > kMaxSpecVsize) {
-    h = std::clamp(h, kMinSpecVsize, kMaxSpecVsize);
-    specHeight.setText(std::to_string(h));
-  }
-  v.specVsize = h;
+  const double h = specHeight.number();
+  if (h >= kMinSpecVsize && h <= kMaxSpecVsize)
+    v.specVsize = static_cast<int>(roundEven(h));
+  else
+    p_.setStatus("Spec height \"" + specHeight.text() + "\" is not " + std::to_string(kMinSpecVsize) + " to " +
+                 std::to_string(kMaxSpecVsize) + " pixels; it stays " + std::to_string(v.specVsize));
   f["Combo7"].setText(std::to_string(v.specVsize));
 
   // 4-5. The two heights, from where the lower panel will be for this image.
@@ -199,12 +200,13 @@ void WindowLayout::SetObjDimensions() {
 void WindowLayout::Textxsize_Change() {
   if (showingWidth_) return;
   Form& adv = p_.options1();
-  const double x = std::max(adv["Textxsize"].number(), static_cast<double>(kMinXSize));
+  // Beyond any screen the width is capped by the room anyway.
+  const double x = std::clamp(adv["Textxsize"].number(), static_cast<double>(kMinXSize), 65536.0);
   const long long tic = roundEven(adv["Text15"].number());
   // A tic interval of 0 gives no width: it stays as it is.
   if (tic <= 0) return;
   const long long w = roundEven(x / static_cast<double>(tic)) * tic;
-  engine_.display().chosenWidth = static_cast<int>(std::clamp<long long>(w, 1, 1 << 16));
+  engine_.display().chosenWidth = static_cast<int>(std::clamp<long long>(w, 1, 1 << 17));
   if (p_.vars().StopFlag) engine_.UpdateForm();
 }
 

@@ -88,9 +88,10 @@ TEST(WindowLayout, ATallerSpectrogramMakesATallerWindowThatStillShowsEveryPanel)
   // The picture holds the taller image with its strips.
   EXPECT_GE(rig.form1("SpecGram").surface()->height(), 512 + 97);
 
-  // A typed height out of range is brought into it.
+  // A height out of range is not taken, and the status line says so.
   rig.options1("Combo4").setText("99999");
-  EXPECT_EQ(rig.options1("Combo4").text(), "2048");
+  EXPECT_EQ(rig.p().vars().specVsize, 512);
+  EXPECT_EQ(rig.p().status(), "Spec height \"99999\" is not 16 to 2048 pixels; it stays 512");
   rig.options1("Combo4").setText("256");
   EXPECT_EQ(rig.g("SpecGram").height, 256 + 96);
 
