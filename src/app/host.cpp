@@ -1,9 +1,11 @@
 #include "app/host.h"
+#include "app/assembled_app.h"
+#include "app/fix_header_main.h"
 #include "app/render_main.h"
+#include "app/station_cli.h"
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QPalette>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
@@ -16,19 +18,12 @@
 
 #include "config/assembly.h"
 #include "config/command_line.h"
+#include "config/folder_lock.h"
 #include "config/program_folder.h"
 #include "config/startup.h"
 #include "core/program.h"
-#include "gui/main_window.h"
 #include "gui/qt_dialogs.h"
-#include "gui/splash_view.h"
-#include "gui/views.h"
-#include "platform/fftw/fftw_dsp.h"
-#include "platform/qt/headless_dialogs.h"
-#include "platform/qt/qt_screen.h"
-#include "platform/qt/real_services.h"
-#include "platform/screen.h"
-#include "realtime/palette.h"
+#include "platform/dialogs.h"
 
 namespace qv {
 
@@ -53,14 +48,16 @@ const char* kModeMenuItems[] = {"RealTimeAnalysis", "RealTimeRecording", "FileAn
 }  // namespace
 
 int runQuorvel(int argc, char** argv) {
+  quietWindowLibrary();
   if (argc >= 2 && std::string(argv[1]) == "render") return runRender(argc, argv);
+  if (argc >= 2 && std::string(argv[1]) == kFixHeaderOption) return runFixHeader(argc, argv);
   std::vector<std::string> args(argv + 1, argv + argc);
   ParseResult pr = parseCommandLine(args);
   if (!pr.error.empty()) {
     std::cerr << "quorvel: " << pr.error << "\n";
     return 2;
   }
-  const CommandLine& cl = pr.cl;
+  CommandLine& cl = pr.cl;
   if (cl.help) {
     std::cout << commandLineHelp();
     return 0;
@@ -68,6 +65,12 @@ int runQuorvel(int argc, char** argv) {
   if (cl.version) {
     std::cout << "Quorvel 2.0\n";
     return 0;
+  }
+  if (cl.listDevices || cl.listSettings) return runListing(cl);
+  if (!cl.headless && noDisplay()) {
+    std::cerr << "quorvel: no display (neither DISPLAY nor WAYLAND_DISPLAY is set): running headless, as with "
+                 "--headless\n";
+    cl.headless = true;
   }
 
   if (cl.headless && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -80,40 +83,26 @@ int runQuorvel(int argc, char** argv) {
   std::string folder =
       chooseProgramFolder(cl.home, envHome ? envHome : "", executableFolder(), userHome ? userHome : "");
 
-  RealServices real;
-  FftwDsp dsp;
-  std::unique_ptr<Dialogs> dialogs;
-  if (cl.headless) dialogs = std::make_unique<HeadlessDialogs>();
-  else dialogs = std::make_unique<QtDialogs>();
-  Services svc = real.services();
-  svc.dsp = &dsp;
-  svc.dialogs = dialogs.get();
-  // Without windows the layout is made for a 1024 x 768 screen.
-  FixedScreen headlessScreen(1024, 768);
-  if (cl.headless) svc.screen = &headlessScreen;
-  // The strips around the spectrogram take the window background colour.
-  setInactiveBorder(QGuiApplication::palette().color(QPalette::Window).rgb() & 0xFFFFFFu);
-  Program program(svc, folder);
-  auto subsystems = assembleProgram(program);
-  StartupHooks& hooks = *subsystems->hooks;
+  // One instance per program folder: two would share RecLog.Log and the UDP ports.
+  ProgramFolderLock folderLock(folder);
+  if (!folderLock.held()) {
+    std::cerr << "quorvel: " << folderLock.message() << "\n";
+    if (!cl.headless) QtDialogs().message(folderLock.message(), "Quorvel", MsgButtons::Ok, MsgIcon::Error, MsgAnswer::Ok);
+    return 1;
+  }
 
-  // Stop requests may come while a loop started by the command line runs,
-  // before the main event loop; remember them and leave once it returns.
-  bool quitRequested = false;
-  std::unique_ptr<SplashView> splash;
-  auto stopAndQuit = [&] {
-    if (splash) splash->splash().close();
-    program.requestStop();
-    quitRequested = true;
-    // exit(), not quit(): quit() offers the windows a close first, and the
-    // main window's close asks the exit question nobody is there to answer.
-    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
-  };
+  AssembledApp assembled(cl, folder);
+  Program& program = assembled.program();
+  StartupHooks& hooks = assembled.hooks();
+  auto stopAndQuit = [&assembled] { assembled.stopAndQuit(); };
 
-  // SIGINT and SIGTERM stop like the Stop button, then the program exits.
+  // SIGINT and SIGTERM stop like the Stop button, then the program exits;
+  // so does SIGHUP (a closed terminal or ssh session), so the recording's
+  // header is patched rather than left provisional.
   if (::pipe(gSignalPipe) == 0) {
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
+    std::signal(SIGHUP, onSignal);
   }
   QSocketNotifier sigNotifier(gSignalPipe[0], QSocketNotifier::Read);
   QObject::connect(&sigNotifier, &QSocketNotifier::activated, [&] {
@@ -124,41 +113,27 @@ int runQuorvel(int argc, char** argv) {
   });
   if (cl.quitAfterSeconds) QTimer::singleShot(static_cast<int>(*cl.quitAfterSeconds * 1000.0), stopAndQuit);
 
-  // Command-line settings come after the start-up files, before the classic switches act.
-  hooks.beforeCommandLine = [&] {
-    for (auto& [key, value] : cl.sets) {
-      std::string message;
-      if (!applyCommandLineSetting(program, key, value, message)) std::cerr << "quorvel: " << message << "\n";
-    }
-  };
-  hooks.endProgram = stopAndQuit;
-
-  std::unique_ptr<Views> views;
-  if (!cl.headless) {
-    views = std::make_unique<Views>(program);
-    views->main().setCloseGuard([&] { return quitRequested || requestShutdown(program, hooks); });
-    static_cast<QtDialogs*>(dialogs.get())->setParent(&views->main());
-    real.screen().setLocator([&views] { return views ? views->main().screen() : nullptr; });
-    hooks.showSplash = [&splash](SplashWindow& s) {
-      splash = std::make_unique<SplashView>(s);
-      splash->show();
-    };
-    hooks.closeSplash = [&splash](SplashWindow&) { splash.reset(); };
-  }
   // A scripted run does not wait for the splash window.
   StartupOptions options;
   options.splash = !cl.quitAfterSeconds;
-  startUp(program, cl, hooks, options);
+  const StartupReport report = startUp(program, cl, hooks, options);
+  if (!report.fileProblem.empty()) std::cerr << "quorvel: " << report.fileProblem << "\n";
   program.form1().setShown(true);
-  if (quitRequested) return 0;
+  const auto exitCode = [&] { return cl.headless ? stationExitCode(program) : 0; };
+  if (assembled.quitRequested() || (cl.headless && !cl.start && endsWithItsRun(program, cl))) return exitCode();
 
   // --task and --start act once the event loop runs, so a started loop pumps
   // the same events as one started by the Start button.
   QTimer::singleShot(0, [&] {
     if (cl.task) program.form1()[kModeMenuItems[*cl.task - 1]].click();
-    if (cl.start && !quitRequested) program.form1()["StartStop"].click();
+    if (cl.start && !assembled.quitRequested()) {
+      program.form1()["StartStop"].click();
+      // The run has ended; without a command socket nothing could start another.
+      if (cl.headless && endsWithItsRun(program, cl)) stopAndQuit();
+    }
   });
-  return app->exec();
+  const int rc = app->exec();
+  return rc != 0 ? rc : exitCode();
 }
 
 }  // namespace qv

@@ -1,12 +1,18 @@
 #include "config/startup.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "config/command_line.h"
 #include "config/identity.h"
 #include "config/presets.h"
+#include "config/recovery.h"
 #include "config/settings_file.h"
 #include "config/settings_line.h"
 #include "core/control.h"
@@ -15,6 +21,7 @@
 #include "platform/dialogs.h"
 #include "platform/dsp.h"
 #include "platform/event_pump.h"
+#include "recording/folders.h"
 
 namespace qv {
 
@@ -137,13 +144,20 @@ void warmUpDsp(Program& program) {
   }
 }
 
+// One level each: a folder whose parent is missing is on a disk that is not
+// mounted, and making the whole path would put the files on the root
+// filesystem. Such a folder is reported now; a recording is refused at Start.
 void createDefaultFolders(Program& program) {
   auto paths = currentDefPaths(program);
+  std::string report;
   for (const std::string* p : {&paths.play, &paths.recording, &paths.save, &paths.log}) {
     if (p->empty()) continue;
-    std::error_code ec;  // failures are ignored: each path is checked again where it is used
-    std::filesystem::create_directories(*p, ec);
+    FolderCheck made = makeFolderOneLevel(*p);
+    if (!made.ok && report.find(made.message) == std::string::npos) report += (report.empty() ? "" : "\n") + made.message;
   }
+  if (report.empty()) return;
+  program.appendStatus(report + ". ");
+  if (Dialogs* d = program.services().dialogs) d->message(report, kProductName, MsgButtons::Ok, MsgIcon::Warning);
 }
 
 }  // namespace
@@ -174,9 +188,22 @@ void runSplashWait(Program& program, SplashWindow& splash) {
   }
 }
 
-void runClassicCommandLine(Program& program, const std::string& args, const StartupHooks& hooks) {
+std::string commandLineFileProblem(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return errno == ENOENT ? "no such file" : std::string("cannot be read: ") + std::strerror(errno);
+  if (S_ISDIR(st.st_mode)) return "is a folder, not a file";
+  if (!S_ISREG(st.st_mode)) return "is not a regular file";
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return std::string("cannot be opened: ") + std::strerror(errno);
+  std::fclose(f);
+  return {};
+}
+
+StartupReport runClassicCommandLine(Program& program, const std::string& args, const StartupHooks& hooks) {
+  StartupReport report;
   std::string s = trimBlanks(args);
-  if (s.empty()) return;
+  if (s.empty()) return report;
   if (stripSwitch(s, "/REC")) {
     showMainWindow(program, hooks);
     if (hooks.startRecording) {
@@ -188,13 +215,23 @@ void runClassicCommandLine(Program& program, const std::string& args, const Star
   }
   stripSwitch(s, "/AUTO");
   stripSwitch(s, "/PPT");
-  if (!s.empty() && exists(s)) {
-    showMainWindow(program, hooks);
-    if (hooks.openFile) hooks.openFile(s);
+  if (s.empty()) return report;
+  // Still ignored, as before, but no longer in silence.
+  if (std::string problem = commandLineFileProblem(s); !problem.empty()) {
+    report.fileProblem = "\"" + s + "\" " + problem + "; starting without it";
+    return report;
   }
+  showMainWindow(program, hooks);
+  if (hooks.openFile) hooks.openFile(s);
+  return report;
 }
 
-void startUp(Program& program, const CommandLine& cl, const StartupHooks& hooks, StartupOptions options) {
+void applyStartupDefaults(Program& program) {
+  applyBuiltInPreset(program);
+  initialiseControls(program);
+}
+
+StartupReport startUp(Program& program, const CommandLine& cl, const StartupHooks& hooks, StartupOptions options) {
   PublicVars& v = program.vars();
   Form& m = program.form1();
 
@@ -240,9 +277,10 @@ void startUp(Program& program, const CommandLine& cl, const StartupHooks& hooks,
   program.appendStatus("Ready...");
   selectTask(program, hooks, 1);
 
-  // 21.
+  // 21. Recordings a power cut left behind are mended before anything records.
   call(hooks.beforeCommandLine);
-  runClassicCommandLine(program, cl.classicArgs, hooks);
+  repairInterruptedRecordings(program);
+  return runClassicCommandLine(program, cl.classicArgs, hooks);
 }
 
 bool requestShutdown(Program& program, const StartupHooks& hooks) {

@@ -13,8 +13,8 @@ class Clock;
 class DiskInfo;
 class Network;
 class SurfaceFactory;
-class Screen;
 class TextLink;
+class ScreenGrab;
 
 struct Services {
   AudioInput* audioIn = nullptr;
@@ -27,7 +27,7 @@ struct Services {
   Network* net = nullptr;
   SurfaceFactory* surfaces = nullptr;
   TextLink* textLink = nullptr;
-  Screen* screen = nullptr;
+  ScreenGrab* screen = nullptr;
 };
 
 }  // namespace qv

@@ -7,7 +7,7 @@
 #include "analysis/engine.h"
 #include "core/program.h"
 #include "platform/dialogs.h"
-#include "platform/screen.h"
+#include "platform/screen_grab.h"
 #include "platform/surface.h"
 #include "realtime/palette.h"
 

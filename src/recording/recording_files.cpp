@@ -11,6 +11,8 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/disk.h"
+#include "recording/folders.h"
+#include "recording/station.h"
 
 namespace qv {
 
@@ -33,13 +35,9 @@ std::string textOf(Program& p, const char* name) {
   return c ? c->text() : std::string();
 }
 
-// A name part may not carry a folder separator: GPS text, prefix or postfix
-// with a "/" would send the file into a folder that does not exist.
-std::string safeNamePart(std::string s) {
-  for (char& c : s)
-    if (c == '/' || c == '\0') c = '-';
-  return s;
-}
+// A name part may not carry a folder separator (the file would go into a
+// folder that does not exist) nor a character a FAT card refuses.
+std::string safeNamePart(const std::string& s) { return rec::fileNameSafe(s); }
 
 int fileModeOf(Program& p) {
   Control* c = opt0(p, "FileModeCombo");
@@ -82,16 +80,24 @@ std::string recLogLine(const DateTime& t, int task, const std::string& fileTime,
   return rec::printZones(items) + "\r\n";
 }
 
-bool AppendRecLog(Program& p, const std::string& logFile, const std::string& message) {
-  const std::string line = recLogLine(nowOf(p), p.vars().Task, p.vars().FileTime, message);
+bool AppendRecLog(Program& p, const std::string& logFile, const std::string& message, RecLogKind kind) {
+  const DateTime now = nowOf(p);
+  const std::string fileTime = p.vars().Task == 2 ? p.vars().FileTime : std::string();
+  const std::string line = recLogLine(now, p.vars().Task, fileTime, message);
   FILE* f = std::fopen(logFile.c_str(), "ab");
-  if (!f) return false;
-  bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
-  ok = std::fclose(f) == 0 && ok;
+  bool ok = f != nullptr;
+  if (f) {
+    ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+    ok = std::fclose(f) == 0 && ok;
+  }
+  // Told also when the log cannot be written: the station's own output is then the only record.
+  if (Station* s = findStation(p)) s->recLog(now, fileTime, message, kind == RecLogKind::RunError);
   return ok;
 }
 
-bool AppendRecLog(Program& p, const std::string& message) { return AppendRecLog(p, p.vars().RecLogFile, message); }
+bool AppendRecLog(Program& p, const std::string& message, RecLogKind kind) {
+  return AppendRecLog(p, p.vars().RecLogFile, message, kind);
+}
 
 namespace reclog {
 using rec::numText;
@@ -209,12 +215,12 @@ bool FindDriveWithSpace(Program& p, std::string& path, int64_t& neededKB, int tr
 SpanResult spanToNextFolder(Program& p, const std::string& folder, int64_t maxFileKB) {
   SpanResult r{false, folder};
   if (!isChecked(p, "SpanDiskCheck")) {
-    AppendRecLog(p, reclog::stopDiskFull(folder));
+    AppendRecLog(p, reclog::stopDiskFull(folder), RecLogKind::RunError);
     return r;
   }
   const std::string next = nextSpanFolder(p, folder);
   if (next.empty()) {
-    AppendRecLog(p, reclog::stopDiskFull(folder));
+    AppendRecLog(p, reclog::stopDiskFull(folder), RecLogKind::RunError);
     return r;
   }
   r.folder = next;
@@ -222,9 +228,9 @@ SpanResult spanToNextFolder(Program& p, const std::string& folder, int64_t maxFi
   DiskInfo* disk = p.services().disk;
   int64_t total = 0, free = 0;
   if (!disk || IsDriveWritable(*disk, next) != 1) {
-    AppendRecLog(p, reclog::stopNonWritable(next));
+    AppendRecLog(p, reclog::stopNonWritable(next), RecLogKind::RunError);
   } else if (!GetDiskFreeKB(*disk, next, total, free) || free < maxFileKB) {
-    AppendRecLog(p, reclog::stopDiskFull(next));
+    AppendRecLog(p, reclog::stopDiskFull(next), RecLogKind::RunError);
   } else {
     r.carryOn = true;
   }
@@ -344,12 +350,12 @@ void SetPath_Click(Program& p) {
   field->setText(folder);
 }
 
-void createRecordingFolder(Program& p) {
+FolderCheck createRecordingFolder(Program& p) {
   std::string folder = rec::withSlash(textOf(p, "FileRecPathField"));
-  if (folder.empty()) return;
-  // One level only, like the operator's own folder: a missing parent means
-  // an unmounted disk, and the recording must not land on another one.
-  ::mkdir(folder.c_str(), 0777);
+  if (folder.empty()) return {true, {}};
+  // One level only: a missing parent means an unmounted disk, and the
+  // recording must not land on another one.
+  return makeFolderOneLevel(folder);
 }
 
 namespace {
@@ -393,6 +399,7 @@ void checkSeparator(Program& p, std::string& lastGood) {
 
 void installRecordingFiles(Program& p) {
   p.vars().RecLogFile = p.programFile("RecLog.Log");
+  p.onStartRefused([&p](const std::string& why) { AppendRecLog(p, "Not started: " + why); });
   auto st = std::make_shared<RecFilesState>();
   Form& o = p.options0();
   if (Control* size = o.find("FileMaxSizeCombo")) {

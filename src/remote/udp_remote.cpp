@@ -10,6 +10,7 @@
 #include "platform/net.h"
 #include "recording/rec_text.h"
 #include "recording/recording_files.h"
+#include "recording/station.h"
 
 namespace qv {
 
@@ -63,14 +64,13 @@ std::string udpCommandWord(const std::string& datagram) {
 }
 
 std::string udpStatusText(Program& p) {
-  const PublicVars& v = p.vars();
-  const bool run = !v.StopFlag;
+  const StationStatus st = stationStatus(p);
   std::string s = "Status ";
-  s += run ? "Run Task" : "Stop Task";
-  s += rec::numText(v.Task);
-  if (run && v.Task == 2) s += " " + v.RecFile;
-  s += rec::numText(v.SampleRate) + " x" + rec::numText(v.Channels);
-  s += " Fails" + rec::numText(v.FailCount) + " OVL" + rec::numText(v.OverloadCount);
+  s += st.running ? "Run Task" : "Stop Task";
+  s += rec::numText(st.task);
+  if (!st.recFile.empty()) s += " " + st.recFile;
+  s += rec::numText(st.sampleRate) + " x" + rec::numText(st.channels);
+  s += " Fails" + rec::numText(st.fails) + " OVL" + rec::numText(st.overloads);
   return s;
 }
 
@@ -269,6 +269,12 @@ std::shared_ptr<RemoteCommander> installRemote(Program& p) {
   attach("AddUDP", Event::Click, &RemoteCommander::AddUDP_Click);
   attach("AddGPS", Event::Click, &RemoteCommander::AddGPS_Click);
   attach("LocalPort1", Event::Change, &RemoteCommander::LocalPort1_Change);
+  // A start that was refused (no space, no folder, no device) is answered
+  // like a command, so a station driven from afar learns why nothing runs.
+  p.onStartRefused([weak = std::weak_ptr<RemoteCommander>(r), &p](const std::string& why) {
+    auto c = weak.lock();
+    if (c && p.options0()["chkUDPSlave"].checked()) c->broadcast2("REFUSED " + why);
+  });
   return r;
 }
 

@@ -15,7 +15,7 @@ namespace {
 
 struct LayoutRig : test::ProgramRig {
   explicit LayoutRig(int screenWidth = 1024, int screenHeight = 768) {
-    screen.set(screenWidth, screenHeight);
+    screen.setSize(screenWidth, screenHeight);
     startUp(p(), CommandLine{}, *subsystems->hooks, StartupOptions{false});
   }
   Form& f() { return p().form1(); }

@@ -6,6 +6,7 @@
 
 #include "config/assembly.h"
 #include "core/program.h"
+#include "export/model_screen_grab.h"
 #include "platform/doubles/fake_audio.h"
 #include "platform/doubles/fake_clock.h"
 #include "platform/doubles/fake_disk.h"
@@ -15,7 +16,6 @@
 #include "platform/doubles/scripted_pump.h"
 #include "platform/fftw/fftw_dsp.h"
 #include "platform/qt/qimage_surface.h"
-#include "platform/screen.h"
 #include "support/temp_dir.h"
 
 namespace qv::test {
@@ -32,7 +32,7 @@ struct ProgramRig {
   FakeNetwork net;
   QImageSurfaceFactory surfaces;
   RecordingTextLink textLink;
-  FixedScreen screen{1024, 768};
+  ModelScreenGrab screen;
   std::unique_ptr<Program> program;
   std::unique_ptr<Subsystems> subsystems;
 
@@ -50,6 +50,7 @@ struct ProgramRig {
     s.textLink = &textLink;
     s.screen = &screen;
     program = std::make_unique<Program>(s, home.path());
+    screen.attach(*program);
     subsystems = assembleProgram(*program);
     // Nothing a test does may land in the user's own folders.
     program->options0()["FileRecPathField"].setText(home.path());

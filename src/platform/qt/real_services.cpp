@@ -5,7 +5,6 @@
 #include "platform/qt/qimage_surface.h"
 #include "platform/qt/qt_event_pump.h"
 #include "platform/qt/qt_network.h"
-#include "platform/qt/qt_screen.h"
 #include "platform/qt/std_disk.h"
 #include "platform/qt/system_clock.h"
 #include "platform/text_link.h"
@@ -20,8 +19,7 @@ RealServices::RealServices()
       disk_(std::make_unique<StdDisk>()),
       net_(std::make_unique<QtNetwork>()),
       surfaces_(std::make_unique<QImageSurfaceFactory>()),
-      textLink_(std::make_unique<UdpTextLink>(*net_)),
-      screen_(std::make_unique<QtScreen>()) {}
+      textLink_(std::make_unique<UdpTextLink>(*net_)) {}
 
 RealServices::~RealServices() = default;
 
@@ -35,7 +33,6 @@ Services RealServices::services() const {
   s.net = net_.get();
   s.surfaces = surfaces_.get();
   s.textLink = textLink_.get();
-  s.screen = screen_.get();
   return s;
 }
 

@@ -17,7 +17,6 @@ class StdDisk;
 class QtNetwork;
 class QImageSurfaceFactory;
 class UdpTextLink;
-class QtScreen;
 
 class RealServices {
  public:
@@ -31,7 +30,6 @@ class RealServices {
 
   PortAudioInput& audioIn() { return *audioIn_; }
   PortAudioOutput& audioOut() { return *audioOut_; }
-  QtScreen& screen() { return *screen_; }
 
  private:
   std::unique_ptr<PortAudioInput> audioIn_;
@@ -42,7 +40,6 @@ class RealServices {
   std::unique_ptr<QtNetwork> net_;
   std::unique_ptr<QImageSurfaceFactory> surfaces_;
   std::unique_ptr<UdpTextLink> textLink_;
-  std::unique_ptr<QtScreen> screen_;
 };
 
 }  // namespace qv
