@@ -21,7 +21,7 @@ constexpr int kLineHeightPx = 14;
 
 }  // namespace
 
-AnalysisEngine::AnalysisEngine(Program& p) : program_(p) {}
+AnalysisEngine::AnalysisEngine(Program& p) : program_(p), specWindow_(p) {}
 
 AnalysisEngine::~AnalysisEngine() {
   *alive_ = false;
@@ -125,6 +125,8 @@ void AnalysisEngine::install() {
   if (Control* c = o.find("NchanCombo")) on(*c, Event::Change, [this] { UpdateInfo(); });
   if (Control* c = o.find("FileMaxSizeCombo")) on(*c, Event::Change, [this] { UpdateInfo(); });
   if (Control* c = o.find("ok")) on(*c, Event::Click, [this] { Apply_Click(); });
+  if (Control* c = program_.forms().specForm().find("Command1")) on(*c, Event::Click, [this] { PlotSpec(nullptr, 0); });
+  if (Control* c = f.find("CheckSpeed")) on(*c, Event::Click, [this] { CheckSpeed(); });
 }
 
 void AnalysisEngine::UpdateInfo() {
@@ -153,9 +155,11 @@ void AnalysisEngine::Apply_Click() {
   }
   UpdateForm();
   if (Changed) {
+    // The kept picture was drawn with the old settings.
+    specGramCopy_.discard();
     if (auto s = f["SpecGram"].surface()) s->clear();
     UpdateForm();
-  } else if (RestoreSpecGram) {
+  } else {
     RestoreSpecGram();
   }
   Changed = false;
@@ -190,7 +194,12 @@ RunParams AnalysisEngine::beginRun(int pictureWidth) {
   SpectrumEngine& e = spectrum();
   window_ = e.beginRun(s);
   Control* specForm = program_.options2().find("SpecFormCheck");
-  e.plotSpec = (specForm && specForm->checked()) ? PlotSpec : nullptr;
+  if (specForm && specForm->checked())
+    e.plotSpec = [this](const float* column, int n) { specWindow_.PlotSpec(column, n); };
+  else
+    e.plotSpec = nullptr;
+  // The run draws a new picture: a copy kept from before is out of date.
+  specGramCopy_.discard();
   refreshZoomMode();
   return run_;
 }
@@ -219,6 +228,12 @@ ConditionSetup AnalysisEngine::conditionSetup(bool withDither) const {
   return c;
 }
 
+void AnalysisEngine::ConditionBlock(int first, int count, const ConditionSetup& c) {
+  const int mean = spectrum().ConditionBlock(first, count, c);
+  if (c.removeOffset)
+    if (Control* l = program_.form1().find("Label7")) l->setCaption(strNum(mean));
+}
+
 void AnalysisEngine::showRunTexts() {
   RunTexts t = runTexts();
   program_.setStatus(t.statusLine);
@@ -231,6 +246,7 @@ void AnalysisEngine::showLinearRange(const ColumnResult& r) {
 
 std::vector<std::string> AnalysisEngine::CheckSpeed() {
   Control& spec = program_.form1()["SpecGram"];
+  if (auto window = mainWindowSurface(program_)) window->clear();
   auto s = ensureSurface(program_, spec, 480, 4 * 6 * kLineHeightPx + 4);
   if (s) s->clear();
   Clock* clock = program_.services().clock;

@@ -10,6 +10,8 @@
 
 #include "analysis/settings.h"
 #include "analysis/spectrum.h"
+#include "realtime/spec_gram_copy.h"
+#include "realtime/spec_window.h"
 #include "realtime/spectrum_ops.h"
 #include "realtime/update_form.h"
 
@@ -36,6 +38,17 @@ class AnalysisEngine {
   void Options0_Load();
   // Times the transforms and prints the results on the spectrogram; returns the lines.
   std::vector<std::string> CheckSpeed();
+  // The "Spec" window's graph of each finished column ("Enable SpecForm");
+  // n = 0 is its "Reset All".
+  void PlotSpec(const float* spec, int n) { specWindow_.PlotSpec(spec, n); }
+  SpecWindow& specWindow() { return specWindow_; }
+  // Keep the spectrogram image while a dialog or panel covers it, and give it back.
+  void SaveSpecGram() { specGramCopy_.SaveSpecGram(program_); }
+  void RestoreSpecGram() { specGramCopy_.RestoreSpecGram(program_); }
+  bool specGramKept() const { return specGramCopy_.held(); }
+  // A block's conditioning in the spectrum engine's sample array; with
+  // "Remove Offset" the block mean measured on the way is shown in Label7.
+  void ConditionBlock(int first, int count, const ConditionSetup& c);
 
   // Start of a run: settings, clamps, derived values, window and FFT plan.
   RunParams beginRun(int pictureWidth);
@@ -64,10 +77,6 @@ class AnalysisEngine {
   double RecDuration = 0;
   // Last lines written into the information box.
   std::vector<std::string> infoLines;
-  // Receives each finished column when "Enable SpecForm" is ticked.
-  std::function<void(const float*, int)> PlotSpec;
-  // Gives back the spectrogram image kept while a panel covered it.
-  std::function<void()> RestoreSpecGram;
   // Further work of UpdateInfo owned elsewhere (free space, hourly split).
   std::function<void()> onUpdateInfo;
 
@@ -78,6 +87,8 @@ class AnalysisEngine {
   Program& program_;
   DisplayState display_;
   SpectrumOps ops_;
+  SpecWindow specWindow_;
+  SpecGramCopy specGramCopy_;
   std::unique_ptr<SpectrumEngine> spectrum_;
   RunParams run_;
   WindowInfo window_;

@@ -31,6 +31,27 @@ std::string strNum(double x) {
   return s[0] == '-' ? s : " " + s;
 }
 
+std::string strSingle(float x) {
+  if (!std::isfinite(x)) return " 0";
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.7g", static_cast<double>(x));
+  std::string s = buf;
+  const size_t e = s.find('e');
+  if (e != std::string::npos) {
+    // 1.234568e+07 -> 1.234568E+07
+    std::string exp = s.substr(e + 1);
+    const char sign = exp[0] == '-' ? '-' : '+';
+    if (exp[0] == '-' || exp[0] == '+') exp.erase(0, 1);
+    while (exp.size() > 2 && exp[0] == '0') exp.erase(0, 1);
+    if (exp.size() < 2) exp.insert(0, "0");
+    s = s.substr(0, e) + "E" + sign + exp;
+  }
+  if (s.rfind("0.", 0) == 0) s.erase(0, 1);
+  else if (s.rfind("-0.", 0) == 0) s.erase(1, 1);
+  if (s == "-0") s = "0";
+  return s[0] == '-' ? s : " " + s;
+}
+
 static std::string lastDigits(long long v, int width) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%0*lld", width, v);

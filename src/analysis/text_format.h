@@ -11,6 +11,10 @@ double roundHalfUp(double x, int n);
 std::string numText(double x);
 // Decimal text with a leading blank when not negative (" 48000", "-3").
 std::string strNum(double x);
+// A single-precision value as the labels print it: seven significant
+// digits, no zero before the decimal point, a leading blank when not
+// negative (" 85.33333", " .043", "-2.5", " 1.234568E+07").
+std::string strSingle(float x);
 // Seconds as hh:mm:ss.mmm; hours keep their last two digits.
 std::string formatDuration(double seconds);
 

@@ -2,6 +2,7 @@
 #include "app/station_cli.h"
 
 #include <QApplication>
+#include <QPalette>
 #include <QTimer>
 #include <QWidget>
 #include <iostream>
@@ -13,10 +14,12 @@
 #include "gui/main_window.h"
 #include "gui/qt_dialogs.h"
 #include "gui/qt_screen_grab.h"
+#include "gui/splash_view.h"
 #include "gui/views.h"
 #include "platform/fftw/fftw_dsp.h"
 #include "platform/qt/real_services.h"
 #include "remote/web_view.h"
+#include "realtime/palette.h"
 
 namespace qv {
 
@@ -39,6 +42,8 @@ AssembledApp::AssembledApp(const CommandLine& cl, const std::string& programFold
   }
   svc.dialogs = dialogs_.get();
   svc.screen = screen_.get();
+  // The strips around the spectrogram take the window background colour.
+  setInactiveBorder(QGuiApplication::palette().color(QPalette::Window).rgb() & 0xFFFFFFu);
   program_ = std::make_unique<Program>(svc, programFolder);
   if (modelGrab) modelGrab->attach(*program_);
   subsystems_ = assembleProgram(*program_);
@@ -58,8 +63,8 @@ AssembledApp::AssembledApp(const CommandLine& cl, const std::string& programFold
   h.endProgram = [this] { stopAndQuit(); };
 
   if (cl_.headless) {
-    h.showMainWindow = [&p] { p.form1().setShown(true); };
-    // Nothing is shown without windows; the wait itself ends the splash.
+    // Nothing is shown without windows: a splash, were one asked for, ends at once.
+    h.showSplash = [](SplashWindow& s) { s.close(); };
     h.closeSplash = [](SplashWindow& s) { s.close(); };
     return;
   }
@@ -68,13 +73,19 @@ AssembledApp::AssembledApp(const CommandLine& cl, const std::string& programFold
   main.setCloseGuard([this, &p] { return quitRequested_ || requestShutdown(p, hooks()); });
   static_cast<QtDialogs*>(dialogs_.get())->setParent(&main);
   qtGrab->setMainWindow(&main);
-  h.showMainWindow = [&p, &main] {
-    p.form1().setShown(true);
+  // The model's window is made shown and normal; the widget follows at once.
+  h.showMainWindow = [shown = h.showMainWindow, &main] {
+    shown();
     main.showNormal();
   };
+  h.showSplash = [this](SplashWindow& s) {
+    splash_ = std::make_unique<SplashView>(s);
+    splash_->show();
+  };
   // The splash window, whoever shows it, is the top-level widget named after its form.
-  h.closeSplash = [](SplashWindow& s) {
+  h.closeSplash = [this](SplashWindow& s) {
     s.close();
+    splash_.reset();
     for (QWidget* w : QApplication::topLevelWidgets())
       if (w->objectName() == "frmSplash") w->close();
   };
@@ -82,6 +93,7 @@ AssembledApp::AssembledApp(const CommandLine& cl, const std::string& programFold
 
 AssembledApp::~AssembledApp() {
   // The windows go before the program they show.
+  splash_.reset();
   views_.reset();
 }
 
@@ -90,6 +102,8 @@ StartupHooks& AssembledApp::hooks() { return *subsystems_->hooks; }
 const Services& AssembledApp::services() const { return program_->services(); }
 
 void AssembledApp::stopAndQuit() {
+  // A stop during the splash wait ends the wait too.
+  if (splash_) splash_->splash().close();
   program_->requestStop();
   quitRequested_ = true;
   // exit(), not quit(): quit() offers the windows a close first, and the

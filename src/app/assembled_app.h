@@ -18,6 +18,7 @@ class FftwDsp;
 class Program;
 class RealServices;
 class ScreenGrab;
+class SplashView;
 class Views;
 struct Services;
 struct StartupHooks;
@@ -52,6 +53,7 @@ class AssembledApp {
   std::unique_ptr<Program> program_;
   std::unique_ptr<Subsystems> subsystems_;
   std::unique_ptr<Views> views_;
+  std::unique_ptr<SplashView> splash_;
   bool quitRequested_ = false;
 };
 

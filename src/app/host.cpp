@@ -113,7 +113,10 @@ int runQuorvel(int argc, char** argv) {
   });
   if (cl.quitAfterSeconds) QTimer::singleShot(static_cast<int>(*cl.quitAfterSeconds * 1000.0), stopAndQuit);
 
-  const StartupReport report = startUp(program, cl, hooks);
+  // A scripted run does not wait for the splash window.
+  StartupOptions options;
+  options.splash = !cl.quitAfterSeconds;
+  const StartupReport report = startUp(program, cl, hooks, options);
   if (!report.fileProblem.empty()) std::cerr << "quorvel: " << report.fileProblem << "\n";
   program.form1().setShown(true);
   const auto exitCode = [&] { return cl.headless ? stationExitCode(program) : 0; };

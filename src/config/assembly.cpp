@@ -8,8 +8,10 @@
 #include "files/install.h"
 #include "files/playback.h"
 #include "files/playlist.h"
+#include "realtime/cursor_readout.h"
 #include "realtime/devices.h"
 #include "realtime/modes.h"
+#include "realtime/window_layout.h"
 #include "recording/notes_log.h"
 #include "recording/recording_files.h"
 #include "recording/recording_loop.h"
@@ -27,6 +29,10 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   auto s = std::make_unique<Subsystems>();
   buildForms(p.forms());
   s->analysis = installAnalysis(p);
+  s->layout = std::make_unique<WindowLayout>(p, *s->analysis);
+  s->layout->install();
+  s->cursor = std::make_unique<CursorReadout>(p, *s->analysis);
+  s->cursor->install();
   installRecordingFiles(p);
   Subsystems* parts = s.get();
   // "Analyze Buffer" and "Play Buffer" open their temp.wav as the operator's Open does.
@@ -56,6 +62,14 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   // The information box also refreshes the recording's duration, free space and hourly-split rule.
   a->onUpdateInfo = [&p] { UpdateInfo(p); };
   h.drawColourBar = [a] { a->Options0_Load(); };
+  WindowLayout* layout = s->layout.get();
+  h.setForm = [layout] { layout->SetForm(); };
+  h.saveSpecGram = [a] { a->SaveSpecGram(); };
+  h.restoreSpecGram = [a] { a->RestoreSpecGram(); };
+  h.showMainWindow = [&p] {
+    p.form1().setWindowState(WindowState::Normal);
+    p.form1().setShown(true);
+  };
   h.enumerateDevices = [&p] { ListAudioDevices(p); };
   // A mode is chosen and a recording started the way the operator does it, through the menu items.
   h.selectTask = [&p](int task) {

@@ -11,9 +11,13 @@ class AnalysisEngine;
 struct StartupHooks;
 class FileSubsystem;
 class WebView;
+class WindowLayout;
+class CursorReadout;
 
 struct Subsystems {
   std::unique_ptr<AnalysisEngine> analysis;
+  std::unique_ptr<WindowLayout> layout;
+  std::unique_ptr<CursorReadout> cursor;
   std::shared_ptr<StartupHooks> hooks;
   std::shared_ptr<FileSubsystem> files;
   std::shared_ptr<WebView> web;

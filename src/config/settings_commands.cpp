@@ -144,6 +144,8 @@ void basicExit_Click(Program& program, const StartupHooks& hooks) {
   LoadControls(program, snapshot(program));
   program.options0().setShown(false);
   call(hooks.updateForm);
+  // Laying out the idle window cleared the picture the panel covered.
+  call(hooks.restoreSpecGram);
 }
 
 void basicReset_Click(Program& program, const StartupHooks&) {

@@ -20,6 +20,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/dsp.h"
+#include "platform/event_pump.h"
 #include "recording/folders.h"
 
 namespace qv {
@@ -182,7 +183,8 @@ void runSplashWait(Program& program, SplashWindow& splash) {
       splash.textProgress += ".";
       nextDot += 0.01;
     }
-    program.pumpEvents();
+    // Waits for events a moment rather than spinning a core for 2 seconds.
+    if (EventPump* pump = program.services().pump) pump->processEventsFor(5);
   }
 }
 

@@ -268,6 +268,15 @@ void Control::raise(Event e) {
   for (auto& h : hs) h();
 }
 
+void Control::onMouse(MouseAction a, MouseHandler h) { onMouse_.emplace_back(a, std::move(h)); }
+
+void Control::mouse(MouseAction a, const MouseEvent& m) {
+  if (!enabled_) return;
+  auto hs = onMouse_;
+  for (auto& [action, h] : hs)
+    if (action == a) h(m);
+}
+
 int Control::addObserver(Observer o) {
   observers_.emplace_back(nextObserver_, std::move(o));
   return nextObserver_++;

@@ -36,6 +36,18 @@ const char* kindName(Kind k);
 // The events a control raises; handlers are named after them (Combo1_Change).
 enum class Event { Change, Click };
 
+// The mouse over a picture, in its pixel coordinates. button: the button
+// pressed (MouseDown) or the buttons held (MouseMove), 1 left, 2 right, 4 middle.
+struct MouseEvent {
+  int x = 0;
+  int y = 0;
+  int button = 0;
+};
+enum class MouseAction { Down, Move };
+constexpr int kLeftButton = 1;
+constexpr int kRightButton = 2;
+constexpr int kMiddleButton = 4;
+
 struct Geometry {
   int left = 0;
   int top = 0;
@@ -128,6 +140,12 @@ class Control {
   // Raises an event without a state change (a button press, a repeat choice).
   void raise(Event e);
 
+  // Mouse handlers (SpecGram_MouseDown, SpecGram_MouseMove). A disabled
+  // control takes no mouse input.
+  using MouseHandler = std::function<void(const MouseEvent&)>;
+  void onMouse(MouseAction a, MouseHandler h);
+  void mouse(MouseAction a, const MouseEvent& m);
+
   // The view listens here to mirror state changes into widgets.
   int addObserver(Observer o);
   void removeObserver(int id);
@@ -156,6 +174,7 @@ class Control {
   std::shared_ptr<Surface> surface_;
   std::vector<Handler> onChange_;
   std::vector<Handler> onClick_;
+  std::vector<std::pair<MouseAction, MouseHandler>> onMouse_;
   std::vector<std::pair<int, Observer>> observers_;
   int nextObserver_ = 1;
 };

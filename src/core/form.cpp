@@ -19,6 +19,30 @@ void Form::setSize(int w, int h) {
   for (auto& o : observers_) o(*this);
 }
 
+void Form::move(int left, int top) {
+  if (placed_ && left == left_ && top == top_) return;
+  left_ = left;
+  top_ = top;
+  placed_ = true;
+  for (auto& o : observers_) o(*this);
+}
+
+void Form::setWindowState(WindowState s) {
+  if (s == state_) return;
+  state_ = s;
+  for (auto& o : observers_) o(*this);
+}
+
+void Form::setSurface(std::shared_ptr<Surface> s) {
+  surface_ = std::move(s);
+  for (auto& o : observers_) o(*this);
+}
+
+void Form::mouseMove(int x, int y) {
+  auto hs = mouseMove_;
+  for (auto& h : hs) h(x, y);
+}
+
 Control& Form::add(const std::string& name, Kind kind) {
   if (byName_.count(name)) throw std::logic_error("duplicate control " + section_ + "." + name);
   controls_.push_back(std::make_unique<Control>(*this, name, kind));

@@ -11,6 +11,7 @@
 namespace qv {
 
 class CommandPath;
+enum class WindowState { Normal, Minimised, Maximised };
 
 class Form {
  public:
@@ -24,9 +25,26 @@ class Form {
   void setTitle(const std::string& t) { title_ = t; }
   bool shown() const { return shown_; }
   void setShown(bool s);
+  // Inner size in pixels: the client area under the menu bar.
   int width() const { return width_; }
   int height() const { return height_; }
   void setSize(int w, int h);
+  // Position of the window on the screen; unplaced until moved.
+  int left() const { return left_; }
+  int top() const { return top_; }
+  bool placed() const { return placed_; }
+  void move(int left, int top);
+  WindowState windowState() const { return state_; }
+  void setWindowState(WindowState s);
+
+  // The window's own drawing surface behind its controls, in the same pixel
+  // coordinates as the controls (axes and letters around the pictures).
+  std::shared_ptr<Surface> surface() const { return surface_; }
+  void setSurface(std::shared_ptr<Surface> s);
+
+  // The mouse over the window itself, outside its controls.
+  void onMouseMove(std::function<void(int x, int y)> h) { mouseMove_.push_back(std::move(h)); }
+  void mouseMove(int x, int y);
 
   Control& add(const std::string& name, Kind kind);
   // Throws std::out_of_range with the key when absent: a misspelt name is a bug.
@@ -34,7 +52,8 @@ class Form {
   Control* find(const std::string& name) const;
   const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
 
-  // Called when the form is shown, hidden or resized (the view follows it).
+  // Called when the form is shown, hidden, resized, moved or changes state
+  // (the view follows it).
   using FormObserver = std::function<void(const Form&)>;
   void addObserver(FormObserver o) { observers_.push_back(std::move(o)); }
 
@@ -49,6 +68,12 @@ class Form {
   bool shown_ = false;
   int width_ = 0;
   int height_ = 0;
+  int left_ = 0;
+  int top_ = 0;
+  bool placed_ = false;
+  WindowState state_ = WindowState::Normal;
+  std::shared_ptr<Surface> surface_;
+  std::vector<std::function<void(int, int)>> mouseMove_;
   std::vector<std::unique_ptr<Control>> controls_;
   std::map<std::string, Control*> byName_;
   std::vector<FormObserver> observers_;

@@ -21,6 +21,7 @@ std::shared_ptr<Surface> ModelScreenGrab::grabMainWindow() {
   auto img = newSurface(*p_, form.width(), form.height());
   if (!img) return nullptr;
   img->clear();
+  if (auto own = form.surface()) img->blit(0, 0, own->width(), own->height(), *own, 0, 0);
   for (auto& c : form.controls()) {
     if (c->kind() != Kind::Picture || !c->visible() || !c->surface()) continue;
     const Geometry& g = c->geometry();

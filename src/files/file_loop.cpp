@@ -260,7 +260,7 @@ void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
         reduceChannels(mode, readBuf.data(), got, info.channels, samples + carry);
         // A short read at the end leaves silence behind the last sample.
         std::fill(samples + carry + got, samples + carry + block, int16_t{0});
-        spec.ConditionBlock(carry, block, eng->conditionSetup(false));
+        eng->ConditionBlock(carry, block, eng->conditionSetup(false));
         const bool trackOn = trackerBox.checked() && rows > 0;
         eng->refreshZoomMode();
 
@@ -288,7 +288,7 @@ void RunFileAnalysisLoop(Program& p, const FileLoopHooks& hooks) {
               c.relativeSeconds = run.ColumnTimeMs * x / 1000.0 + frameSeconds;
               tracker.TrackColumn(c, surface.get());
             }
-            surface->line(x, stripTop, x, stripTop + kStripTop, kInactiveBorder);
+            surface->line(x, stripTop, x, stripTop + kStripTop, inactiveBorder());
             surface->line(x, stripTop + kStripTop, x, stripTop + kStripBottom, kWhite);
             surface->line(x, stripTop + kStripTop + r.barMax, x, stripTop + kStripTop + r.barMin,
                           r.waveColour ? kRed : kBlack);

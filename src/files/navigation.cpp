@@ -10,6 +10,7 @@
 #include "files/file_info.h"
 #include "files/markers.h"
 #include "platform/dialogs.h"
+#include "realtime/axes.h"
 
 namespace qv {
 
@@ -125,8 +126,7 @@ void attachRealTimeControls(Program& p) {
     double g = p.form1()["Text2"].number();
     if (!std::isfinite(g) || std::fabs(g) > 1e9) return;
     p.vars().DigitalGain = static_cast<int>(roundEven(g));
-    if (AnalysisEngine* a = p.analysis())
-      if (a->display().axes.SetMVAxis) a->display().axes.SetMVAxis();
+    SetMVAxis(p);
   });
   f["Text5"].on(Event::Change, [&p] {
     Control& t = p.form1()["Text5"];

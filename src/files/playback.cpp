@@ -93,7 +93,7 @@ void clearPicture(Program& p, Session& s) {
   if (!s.pic) return;
   const int h = p.vars().specVsize;
   s.pic->fillBox(0, 0, s.width - 1, h - 1, rgb(255, 255, 255));
-  s.pic->fillBox(0, h, s.width - 1, h + 15, kInactiveBorder);
+  s.pic->fillBox(0, h, s.width - 1, h + 15, inactiveBorder());
 }
 
 }  // namespace
@@ -359,7 +359,7 @@ void RunFilePlay(Program& p, const FileLoopHooks& hooks) {
     ConditionSetup cond = engine.conditionSetup(false);
     cond.digitalGain = 1;
     std::copy(playBuf.begin(), playBuf.end(), samples + s.carrySamples);
-    spec.ConditionBlock(s.carrySamples, block * outChannels, cond);
+    engine.ConditionBlock(s.carrySamples, block * outChannels, cond);
     display.readBlockSwitches();
     engine.refreshZoomMode();
     display.setMarkOrigin(blockFrame - carry);

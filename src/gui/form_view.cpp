@@ -372,9 +372,20 @@ void FormView::connectWidget(Binding& b) {
         connect(b.action, &QAction::triggered, this, [this, c, resync] { press(c, [c] { c->click(); }, resync); });
       }
       break;
+    case Kind::Picture: {
+      // The mouse goes to the picture's handlers in its pixel coordinates;
+      // Qt numbers the buttons as the program does (1 left, 2 right, 4 middle).
+      auto* pw = static_cast<PictureWidget*>(b.widget.data());
+      connect(pw, &PictureWidget::mousePressed, this, [c](int x, int y, Qt::MouseButton button) {
+        c->mouse(MouseAction::Down, {x, y, static_cast<int>(button) & 7});
+      });
+      connect(pw, &PictureWidget::mouseMoved, this, [c](int x, int y, Qt::MouseButtons buttons) {
+        c->mouse(MouseAction::Move, {x, y, static_cast<int>(buttons) & 7});
+      });
+      break;
+    }
     case Kind::Label:
     case Kind::Frame:
-    case Kind::Picture:
       break;
   }
 }

@@ -7,6 +7,7 @@
 #include <QResizeEvent>
 
 #include "core/form.h"
+#include "gui/form_canvas.h"
 #include "gui/form_view.h"
 
 namespace qv {
@@ -19,7 +20,7 @@ static bool hasMenus(const Form& f) {
 
 FormWindow::FormWindow(Form& form, QWidget* parent) : QMainWindow(parent, Qt::Window), form_(form) {
   setObjectName(QString::fromStdString(form.section()));
-  canvas_ = new QWidget(this);
+  canvas_ = new FormCanvas(form, this);
   canvas_->setObjectName("canvas");
   // The windows were designed around a small 8-point dialog font; a larger
   // one would clip captions in their designed boxes.
@@ -69,9 +70,18 @@ void FormWindow::followForm() {
   following_ = false;
 }
 
+int FormWindow::menuHeight() const {
+  if (!menuWidget()) return 0;
+  const int h = menuWidget()->isVisible() ? menuWidget()->height() : 0;
+  return h > 0 ? h : menuWidget()->sizeHint().height();
+}
+
 void FormWindow::applyFormSize() {
-  const QSize want(form_.width(), form_.height());
-  if (want.width() <= 0 || want.height() <= 0 || size() == want) return;
+  if (form_.placed() && pos() != QPoint(form_.left(), form_.top())) move(form_.left(), form_.top());
+  if (form_.windowState() == WindowState::Normal && (isMinimized() || isMaximized()) && isVisible()) showNormal();
+  // The Form's size is the area under the menu bar.
+  const QSize want(form_.width(), form_.height() + menuHeight());
+  if (form_.width() <= 0 || form_.height() <= 0 || size() == want) return;
   // The window system confirms a resize later; until then its reports are
   // echoes of older sizes, not the operator's.
   sinceResize_.start();
@@ -94,9 +104,20 @@ void FormWindow::resizeEvent(QResizeEvent* e) {
   if (!e->spontaneous() || reporting_ || !isVisible()) return;
   if (sinceResize_.isValid() && sinceResize_.elapsed() < kEchoMs) return;
   reporting_ = true;
-  form_.setSize(e->size().width(), e->size().height());
+  form_.setSize(e->size().width(), e->size().height() - menuHeight());
   reporting_ = false;
   applyFormSize();
+}
+
+void FormWindow::changeEvent(QEvent* e) {
+  QMainWindow::changeEvent(e);
+  if (e->type() != QEvent::WindowStateChange || following_) return;
+  const WindowState s = isMinimized() ? WindowState::Minimised
+                        : isMaximized() ? WindowState::Maximised
+                                        : WindowState::Normal;
+  reporting_ = true;
+  form_.setWindowState(s);
+  reporting_ = false;
 }
 
 }  // namespace qv

@@ -1,8 +1,8 @@
 // A top-level window showing one Form: its menus in a menu bar, its controls
 // on a plain canvas at their designed positions. The window appears and hides
 // with the Form (Form::setShown) and takes the Form's size (Form::setSize:
-// the window's inner size, menu bar included); an operator's resize and
-// close go back to the Form.
+// the area under the menu bar), place and state; an operator's resize,
+// minimising and close go back to the Form.
 #pragma once
 
 #include <QElapsedTimer>
@@ -34,12 +34,14 @@ class FormWindow : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
+  void changeEvent(QEvent* e) override;
 
  private:
   Form& form_;
   QWidget* canvas_;
   std::unique_ptr<FormView> view_;
   void applyFormSize();
+  int menuHeight() const;
 
   static constexpr int kEchoMs = 300;
   bool following_ = false;

@@ -10,6 +10,13 @@
 
 namespace qv {
 
+ScreenSize QtScreenGrab::size() {
+  QScreen* s = window_ && window_->screen() ? window_->screen() : QGuiApplication::primaryScreen();
+  if (!s) return {1024, 768};
+  const QSize g = s->geometry().size();
+  return {g.width(), g.height()};
+}
+
 std::shared_ptr<Surface> QtScreenGrab::grabMainWindow() {
   if (!window_) return nullptr;
   // The window as drawn now, frame excluded, at its device-independent size.

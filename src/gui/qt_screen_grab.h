@@ -1,5 +1,5 @@
-// The screen grab of the windowed program: the main window as the window
-// system shows it, and the screen it is on.
+// The screen of the windowed program: the one the main window is on, its
+// size, and the main window as the window system shows it.
 #pragma once
 
 #include "platform/screen_grab.h"
@@ -12,6 +12,7 @@ class QtScreenGrab : public ScreenGrab {
  public:
   // The window exists only after the program it shows: it is set afterwards.
   void setMainWindow(QWidget* w) { window_ = w; }
+  ScreenSize size() override;
   std::shared_ptr<Surface> grabMainWindow() override;
   std::shared_ptr<Surface> grabScreen() override;
 

@@ -49,7 +49,7 @@ bool BlockDisplay::begin(bool stereo) {
   if (!picture_) return false;
   pictureWidth_ = spec.geometry().width > 0 ? spec.geometry().width : picture_->width();
   pictureWidth_ = std::min(pictureWidth_, picture_->width());
-  picture_->fillBox(0, v.specVsize, pictureWidth_, v.specVsize + 16, kInactiveBorder);
+  picture_->fillBox(0, v.specVsize, pictureWidth_, v.specVsize + 16, inactiveBorder());
 
   ColumnLayout layout;
   layout.pictureWidth = pictureWidth_;
@@ -79,7 +79,7 @@ bool BlockDisplay::begin(bool stereo) {
 void BlockDisplay::startDetectors(const LogRunInfo& info) {
   if (stereo_ || !picture_) return;
   tracker_.start(info);
-  trigger_.offColour = kInactiveBorder;
+  trigger_.offColour = inactiveBorder();
   trigger_.start(info);
   detectors_ = true;
 }

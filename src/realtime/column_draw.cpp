@@ -106,18 +106,18 @@ void ColumnDraw::paintStereo(int x, int ch, const float* P, const ColourPalette&
 void ColumnDraw::waveformMono(int X, int barMin, int barMax, Rgb colour) {
   if (!pic_) return;
   const int sv = l_.specVsize;
-  pic_->line(X, sv, X, sv + 16, kInactiveBorder);
+  pic_->line(X, sv, X, sv + 16, inactiveBorder());
   pic_->line(X, l_.scrollFlag == 2 ? sv + 16 : sv + 17, X, sv + 96, kWhite);
   pic_->line(X, sv + 16 + barMax, X, sv + 16 + barMin, colour);
-  if (l_.scrollFlag == 0) pic_->line(X + 1, sv + 19, X + 1, sv + 92, kInactiveBorder);
+  if (l_.scrollFlag == 0) pic_->line(X + 1, sv + 19, X + 1, sv + 92, inactiveBorder());
 }
 
 void ColumnDraw::stripStereo(int X) {
   if (!pic_) return;
   const int sv = l_.specVsize;
-  pic_->line(X, sv, X, sv + 16, kInactiveBorder);
+  pic_->line(X, sv, X, sv + 16, inactiveBorder());
   pic_->line(X, sv + 17, X, sv + 96, kWhite);
-  pic_->line(X + 1, sv + 19, X + 1, sv + 92, kInactiveBorder);
+  pic_->line(X + 1, sv + 19, X + 1, sv + 92, inactiveBorder());
 }
 
 void ColumnDraw::barStereo(int X, int ch, int barMin, int barMax, Rgb colour) {

@@ -308,7 +308,7 @@ void LiveLoop::startBlock() {
   if (removeOffset_) cond_.removeOffset = removeOffset_->checked();
   if (offsetValue_) cond_.offsetValue = std::clamp(offsetValue_->intNumber(), -32767, 32767);
   cond_.digitalGain = v.DigitalGain;
-  eng.ConditionBlock(carrySamples_, run_.BlockSize, cond_);
+  engine_->ConditionBlock(carrySamples_, run_.BlockSize, cond_);
   // 9.
   display_.readBlockSwitches();
   engine_->refreshZoomMode();

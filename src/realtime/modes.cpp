@@ -140,7 +140,7 @@ void Modes::idleButton() {
   Control& b = p_.form1()["StartStop"];
   const bool rec = p_.vars().Task == 2;
   b.setCaption(rec ? "REC Start" : "Start");
-  b.setBackColour(rec ? kRecordRed : kInactiveBorder);
+  b.setBackColour(rec ? kRecordRed : inactiveBorder());
 }
 
 void Modes::RealTimeAnalysis_Click() {
@@ -215,7 +215,7 @@ void Modes::startRun() {
   const int task = v.Task;
   const char* running = task == 2 ? "REC Stop" : "Stop";
   button.setCaption(running);
-  button.setBackColour(task == 2 ? kRecordRed : kInactiveBorder);
+  button.setBackColour(task == 2 ? kRecordRed : inactiveBorder());
   switch (task) {
     case 1:
     case 2: {

@@ -18,7 +18,12 @@ struct Components {
   Rgb colour() const { return rgb(r, g, b); }
 };
 
+Rgb gInactiveBorder = rgb(212, 208, 200);
+
 }  // namespace
+
+Rgb inactiveBorder() { return gInactiveBorder; }
+void setInactiveBorder(Rgb c) { gInactiveBorder = c & 0xFFFFFFu; }
 
 ColourPalette::ColourPalette() { BuildPalette(0); }
 

@@ -10,8 +10,11 @@
 
 namespace qv {
 
-// The system colour of inactive window borders (strips around the image).
-constexpr Rgb kInactiveBorder = rgb(212, 208, 200);
+// The "inactive-border" system colour of the strips around the image: the
+// window background of the platform, so that they blend with the window.
+// The app takes it from the platform palette at start-up; grey until then.
+Rgb inactiveBorder();
+void setInactiveBorder(Rgb c);
 
 class ColourPalette {
  public:

@@ -7,6 +7,7 @@
 #include "analysis/text_format.h"
 #include "core/program.h"
 #include "platform/surface.h"
+#include "realtime/axes.h"
 
 namespace qv {
 
@@ -22,6 +23,31 @@ std::shared_ptr<Surface> ensureSurface(Program& p, Control& picture, int w, int 
     s->resize(std::max(w, s->width()), std::max(h, s->height()));
   }
   return s;
+}
+
+std::shared_ptr<Surface> mainWindowSurface(Program& p) {
+  Form& f = p.form1();
+  const int w = std::max(f.width(), 1), h = std::max(f.height(), 1);
+  auto s = f.surface();
+  if (!s) {
+    if (!p.services().surfaces) return nullptr;
+    s = p.services().surfaces->create(w, h);
+    s->setBackground(inactiveBorder());
+    s->clear();
+    f.setSurface(s);
+  } else if (s->width() != w || s->height() != h) {
+    s->setBackground(inactiveBorder());
+    s->resize(w, h);
+  }
+  return s;
+}
+
+int spectrogramRoom(Program& p, int left) {
+  Form& f = p.form1();
+  Control& frame1 = f["Frame1"];
+  int x = frame1.geometry().left;
+  if (!frame1.visible() || x <= 0) x = (f.width() > 0 ? f.width() : p.vars().ScreenXsize) - 16;
+  return std::max(x - left - 16, 1);
 }
 
 int paletteNumberOf(const Control& combo) {
@@ -86,24 +112,28 @@ void UpdateForm(Program& p, DisplayState& d) {
   const bool yTics = adv.find("Check4") && adv["Check4"].checked();
   int left = spec.geometry().left;
   int width = spec.geometry().width;
-  int top = spec.geometry().top;
+  const int top = spec.geometry().top;
   int height = spec.geometry().height;
+  const AxisCorrection correction{v.TapeSpeed, v.FrequencyDivision};
+  auto window = mainWindowSurface(p);
 
   // 5. Only while stopped: a running loop is drawing into the picture.
   if (v.StopFlag) {
+    if (window) window->clear();
     if (Control* l = f.find("Label3")) l->setCaption("");
     if (Control* l = f.find("Label5")) l->setCaption("");
-    Control& frame1 = f["Frame1"];
-    int x = frame1.geometry().left;
-    if (!frame1.visible() || x <= 0) x = (f.width() > 0 ? f.width() : v.ScreenXsize) - 16;
     left = yTics ? 80 : 32;
-    width = std::max(x - left - 16, 1);
-    height = std::max(height, v.specVsize + 97);
+    width = spectrogramRoom(p, left);
+    if (d.chosenWidth > 0) width = std::min(width, d.chosenWidth);
+    height = v.specVsize + 96;
     spec.setGeometry({left, top, width, height});
-    auto s = ensureSurface(p, spec, width, height);
+    // The loops draw the waveform strip down to row specVsize + 96.
+    auto s = spec.surface();
+    if (s && (s->width() != width || s->height() != v.specVsize + 97)) s->resize(width, v.specVsize + 97);
+    s = ensureSurface(p, spec, width, v.specVsize + 97);
     if (s) {
       s->clear();
-      s->fillBox(0, v.specVsize, width, v.specVsize + 16, kInactiveBorder);
+      s->fillBox(0, v.specVsize, width, v.specVsize + 16, inactiveBorder());
     }
     d.PaletteNumber = paletteNumberOf(f["Combo8"]);
     d.palette.BuildPalette(d.PaletteNumber);
@@ -124,30 +154,43 @@ void UpdateForm(Program& p, DisplayState& d) {
     if (Control* c = o.find("OptionCS" + std::to_string(i)); c && c->checked()) any = true;
   if (!any)
     if (Control* c = o.find("OptionCS0")) c->setValue(1);
-  if (yTics && d.axes.VerticalAxis) {
-    const double tic = adv.find("Text16") ? adv["Text16"].number() : 0;
+  if (yTics && window) {
+    const float tic = adv.find("Text16") ? static_cast<float>(adv["Text16"].number()) : 0;
     const bool stereo = o.find("OptionCS0") && o["OptionCS0"].checked();
+    const float x = static_cast<float>(left);
     if (!stereo || v.Channels == 1 || v.Task == 4) {
-      d.axes.VerticalAxis(left, top + v.specVsize, v.AxisMinFreq, v.AxisMaxFreq, v.specVsize, tic, "");
+      VerticalAxis(*window, x, static_cast<float>(top + v.specVsize), v.AxisMinFreq, v.AxisMaxFreq,
+                   static_cast<float>(v.specVsize), tic, "", correction);
     } else {
-      d.axes.VerticalAxis(left, top + v.specVsize / 2, v.AxisMinFreq, v.AxisMaxFreq, v.specVsize / 2, tic, "");
-      d.axes.VerticalAxis(left, top + v.specVsize, v.AxisMinFreq, v.AxisMaxFreq, v.specVsize / 2, tic, "");
+      const float half = static_cast<float>(v.specVsize / 2);
+      VerticalAxis(*window, x, static_cast<float>(top + v.specVsize / 2), v.AxisMinFreq, v.AxisMaxFreq, half, tic, "",
+                   correction);
+      VerticalAxis(*window, x, static_cast<float>(top + v.specVsize), v.AxisMinFreq, v.AxisMaxFreq, half, tic, "",
+                   correction);
+      // Beside the two waveform traces.
+      window->text(left - 16, top + v.specVsize + 32, "L", rgb(0, 0, 0));
+      window->text(left - 16, top + v.specVsize + 68, "R", rgb(0, 0, 0));
     }
   }
 
   // 7.
-  if (adv.find("CheckVIN") && adv["CheckVIN"].checked() && d.axes.SetMVAxis) d.axes.SetMVAxis();
+  SetMVAxis(p);
 
   // 8. Time axis in milliseconds.
-  if (adv.find("Check3") && adv["Check3"].checked() && d.axes.HorizontalAxis) {
-    const double rate = std::max(f["Combo2"].number(), 1.0);
-    const double span = f["Combo6"].number() * width * 1000.0 / rate;
-    const double tic = adv.find("Text15") ? adv["Text15"].number() : 0;
-    d.axes.HorizontalAxis(left, top + height, 0, span, width, tic, "");
+  if (window) {
+    const int innerWidth = f.width() > 0 ? f.width() : window->width();
+    window->fillBox(0, top + height, innerWidth, top + height + 30, inactiveBorder());
+    if (adv.find("Check3") && adv["Check3"].checked()) {
+      const double rate = std::max(f["Combo2"].number(), 1.0);
+      const double span = f["Combo6"].number() * width * 1000.0 / rate;
+      const float tic = adv.find("Text15") ? static_cast<float>(adv["Text15"].number()) : 0;
+      HorizontalAxis(*window, static_cast<float>(left), static_cast<float>(top + height), 0,
+                     static_cast<float>(span), static_cast<float>(width), tic, "", correction);
+    }
   }
 
   // 9.
-  if (auto s = spec.surface()) s->fillBox(0, v.specVsize, width, v.specVsize + 15, kInactiveBorder);
+  if (auto s = spec.surface()) s->fillBox(0, v.specVsize, width, v.specVsize + 15, inactiveBorder());
 
   // 10. Buffer menu.
   const bool buffer = f["Combo12"].number() != 0;

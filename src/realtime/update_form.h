@@ -14,19 +14,12 @@ class Program;
 class Control;
 class Surface;
 
-// Axis drawing belongs to the axes code; until it is attached these do nothing.
-struct AxisHooks {
-  // (left, origin y, min freq, max freq, height, tic interval, units)
-  std::function<void(int, int, float, float, int, double, const std::string&)> VerticalAxis;
-  // (left, y, from, to, width, tic interval, units)
-  std::function<void(int, int, double, double, int, double, const std::string&)> HorizontalAxis;
-  std::function<void()> SetMVAxis;
-};
-
 struct DisplayState {
   ColourPalette palette;
   int PaletteNumber = 0;
-  AxisHooks axes;
+  // The spectrogram width the operator chose with "x size" (whole tic
+  // intervals); 0: the spectrogram fills the room left of the quick panel.
+  int chosenWidth = 0;
 };
 
 void UpdateForm(Program& p, DisplayState& d);
@@ -39,5 +32,13 @@ void applyColourScale(Program& p, DisplayState& d, Control& combo);
 // The picture's surface, created (w x h) when it has none and resized when
 // smaller than asked; null when no surface factory is available.
 std::shared_ptr<Surface> ensureSurface(Program& p, Control& picture, int w, int h);
+
+// The main window's own surface (axes, channel letters), as large as the
+// window, in the window background colour; null without a surface factory.
+std::shared_ptr<Surface> mainWindowSurface(Program& p);
+
+// The width the spectrogram may take: from its left edge to 16 pixels short
+// of the quick panel, or of the window's edge when the panel is hidden.
+int spectrogramRoom(Program& p, int left);
 
 }  // namespace qv

@@ -37,14 +37,6 @@
 namespace qv {
 namespace {
 
-// Hooks the display work fills; until it lands they may be empty. Remove
-// each name as soon as the assembled program fills it.
-const std::set<std::string> kDisplayHooksStillToFill = {
-    "StartupHooks::setForm",          "StartupHooks::saveSpecGram",  "StartupHooks::restoreSpecGram",
-    "StartupHooks::showSplash",       "AnalysisEngine::PlotSpec",    "AnalysisEngine::RestoreSpecGram",
-    "AxisHooks::VerticalAxis",        "AxisHooks::HorizontalAxis",   "AxisHooks::SetMVAxis",
-};
-
 // std::function members that are not part of an assembled object: argument
 // structs built afresh for each call, a copy taken at each run, test doubles.
 const std::map<std::string, std::string> kNotAssembled = {
@@ -86,13 +78,7 @@ Hooks hooksOf(AssembledApp& app, bool windows) {
   h["StartupHooks::endProgram"] = bool(s.endProgram);
 
   AnalysisEngine& a = *app.subsystems().analysis;
-  h["AnalysisEngine::PlotSpec"] = bool(a.PlotSpec);
-  h["AnalysisEngine::RestoreSpecGram"] = bool(a.RestoreSpecGram);
   h["AnalysisEngine::onUpdateInfo"] = bool(a.onUpdateInfo);
-  const AxisHooks& axes = a.display().axes;
-  h["AxisHooks::VerticalAxis"] = bool(axes.VerticalAxis);
-  h["AxisHooks::HorizontalAxis"] = bool(axes.HorizontalAxis);
-  h["AxisHooks::SetMVAxis"] = bool(axes.SetMVAxis);
 
   Modes* m = findModes(app.program());
   h["Modes::runFileAnalysis"] = m && m->runFileAnalysis;
@@ -164,10 +150,6 @@ void expectNothingEmpty(bool windows) {
   const Hooks hooks = hooksOf(app, windows);
 
   for (const auto& [name, filled] : hooks) {
-    if (kDisplayHooksStillToFill.count(name)) {
-      EXPECT_FALSE(filled) << name << " is filled now: take it out of kDisplayHooksStillToFill";
-      continue;
-    }
     EXPECT_TRUE(filled) << name << " is empty in the assembled program (" << (windows ? "windows" : "headless")
                         << ")";
   }

@@ -85,12 +85,12 @@ TEST(LiveDraw, InPlaceCursorLineFollowsTheNewestColumn) {
   DrawRig r(1, 0);
   r.column();
   r.column();
-  EXPECT_EQ(r.pic.pixel(2, kSv + 19), kInactiveBorder);
-  EXPECT_EQ(r.pic.pixel(2, kSv + 92), kInactiveBorder);
+  EXPECT_EQ(r.pic.pixel(2, kSv + 19), inactiveBorder());
+  EXPECT_EQ(r.pic.pixel(2, kSv + 92), inactiveBorder());
   // The waveform bar of column 1 (ends 40..41 below the separator).
   EXPECT_EQ(r.pic.pixel(1, kSv + 16 + 40), rgb(0, 0, 0));
   EXPECT_EQ(r.pic.pixel(1, kSv + 17), rgb(255, 255, 255));
-  EXPECT_EQ(r.pic.pixel(1, kSv + 16), kInactiveBorder);
+  EXPECT_EQ(r.pic.pixel(1, kSv + 16), inactiveBorder());
 }
 
 TEST(LiveDraw, ScrollingWithUpdateRateOneMovesThePictureOnePixelPerColumn) {
@@ -127,7 +127,7 @@ TEST(LiveDraw, ScrollFlagTwoStartsTheWhiteStripOneRowHigherAndHasNoCursor) {
   two.column();
   one.column();
   EXPECT_EQ(two.pic.pixel(kW - 2, kSv + 16), rgb(255, 255, 255));
-  EXPECT_EQ(one.pic.pixel(kW - 2, kSv + 16), kInactiveBorder);
+  EXPECT_EQ(one.pic.pixel(kW - 2, kSv + 16), inactiveBorder());
 }
 
 TEST(LiveDraw, UpdateRateZeroScrollsColumnByColumnAndInPlaceDrawsOnThePicture) {
@@ -198,7 +198,7 @@ TEST(LiveDraw, StereoBarsStandOneAboveTheOther) {
   r.d.barStereo(5, 1, 0, 0, rgb(0, 0, 0));
   EXPECT_EQ(r.pic.pixel(5, kSv + 38), rgb(255, 0, 0));
   EXPECT_EQ(r.pic.pixel(5, kSv + 74), rgb(0, 0, 0));
-  EXPECT_EQ(r.pic.pixel(6, kSv + 19), kInactiveBorder);  // cursor even while scrolling
+  EXPECT_EQ(r.pic.pixel(6, kSv + 19), inactiveBorder());  // cursor even while scrolling
 }
 
 }  // namespace

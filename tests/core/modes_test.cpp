@@ -30,7 +30,7 @@ TEST(Modes, EachModeSetsItsCaptionColourAndControls) {
 
   rig.form1("RealTimeAnalysis").click();
   EXPECT_EQ(rig.button().caption(), "Start");
-  EXPECT_EQ(rig.button().backColour(), kInactiveBorder);
+  EXPECT_EQ(rig.button().backColour(), inactiveBorder());
   EXPECT_EQ(rig.form1("Label4").caption(), "Real-Time display");
   EXPECT_FALSE(rig.form1("RecPauseFlag").visible());
   EXPECT_FALSE(rig.form1("Text4").enabled());

@@ -3,7 +3,10 @@
 #include <cmath>
 #include <limits>
 
+#include <algorithm>
+
 #include "analysis_fixture.h"
+#include "support/memory_surface.h"
 #include "platform/qt/qimage_surface.h"
 #include "realtime/palette.h"
 
@@ -153,25 +156,23 @@ TEST(UpdateForm, ZoomCaptionRangeAndAxisLimits) {
 TEST(UpdateForm, PaletteLayoutAxesAndBufferMenu) {
   AnalysisProgram a;
   Form& f = a.f1();
-  int vertical = 0, horizontal = 0, heights = 0;
-  a.engine->display().axes.VerticalAxis = [&](int, int, float, float, int h, double, const std::string&) {
-    ++vertical;
-    heights += h;
-  };
-  a.engine->display().axes.HorizontalAxis = [&](int, int, double, double to, int w, double, const std::string&) {
-    ++horizontal;
-    EXPECT_DOUBLE_EQ(to, 512.0 * w * 1000 / 48000);
+  // The axes are drawn on the main window's own surface.
+  auto window = std::make_shared<test::MemorySurface>(f.width(), f.height());
+  f.setSurface(window);
+  auto shown = [&](const std::string& text) {
+    return std::count_if(window->texts.begin(), window->texts.end(),
+                         [&](const test::MemorySurface::Text& t) { return t.s == text; });
   };
   a.opt1()["Check4"].setValue(1);  // y tics
   a.opt1()["Check3"].setValue(1);  // x tics
   a.opt1()["CheckdB"].setValue(1);
   a.vars().Channels = 1;
   f["Combo8"].setText("13 b-red");
-  vertical = horizontal = heights = 0;
   a.engine->UpdateForm();
-  EXPECT_EQ(vertical, 1);  // one channel: one full-height axis
-  EXPECT_EQ(heights, 256);
-  EXPECT_EQ(horizontal, 1);
+  EXPECT_EQ(shown("kHz"), 1);  // one channel: one full-height axis
+  EXPECT_EQ(shown(" 24"), 1);
+  EXPECT_EQ(shown(" s"), 1);  // the time axis, in seconds for this span
+  EXPECT_EQ(shown("L"), 0);
   EXPECT_EQ(f["SpecGram"].geometry().left, 80);
   EXPECT_TRUE(a.opt0()["OptionCS0"].checked());
   EXPECT_EQ(a.engine->display().PaletteNumber, 13);
@@ -183,15 +184,21 @@ TEST(UpdateForm, PaletteLayoutAxesAndBufferMenu) {
   EXPECT_EQ(legend->pixel(24, 0), rgb(0, 0, 0));
   auto spec = f["SpecGram"].surface();
   ASSERT_TRUE(spec);
-  EXPECT_EQ(spec->pixel(5, 256 + 8), kInactiveBorder);
+  EXPECT_EQ(spec->pixel(5, 256 + 8), inactiveBorder());
   EXPECT_TRUE(f["SpecGram"].enabled());  // RT Cursor ticked by default
 
-  // Two channels shown as stereo: two half-height axes.
-  vertical = heights = 0;
+  // Two channels shown as stereo: two half-height axes, the traces lettered.
   a.opt0()["NchanCombo"].setText("2 - stereo");
   a.engine->UpdateForm();
-  EXPECT_EQ(vertical, 2);
-  EXPECT_EQ(heights, 256);
+  EXPECT_EQ(shown("kHz"), 2);
+  EXPECT_EQ(shown("L"), 1);
+  EXPECT_EQ(shown("R"), 1);
+
+  // Without y tics the picture moves left and no frequency axis is drawn.
+  a.opt1()["Check4"].setValue(0);
+  a.engine->UpdateForm();
+  EXPECT_EQ(f["SpecGram"].geometry().left, 32);
+  EXPECT_EQ(shown("kHz"), 0);
 
   f["Combo12"].setText("off");
   EXPECT_FALSE(f["BufferMenu"].enabled());

@@ -19,9 +19,6 @@ struct CommandsTest : ::testing::Test {
   std::vector<std::string> calls;
   void SetUp() override {
     hooks->updateForm = [this] { calls.push_back("UpdateForm"); };
-    hooks->setForm = [this] { calls.push_back("SetForm"); };
-    hooks->saveSpecGram = [this] { calls.push_back("keep"); };
-    hooks->restoreSpecGram = [this] { calls.push_back("restore"); };
     hooks->drawColourBar = [this] { calls.push_back("bar"); };
   }
   bool exists(const std::string& p) { return std::filesystem::exists(p); }
@@ -59,7 +56,7 @@ TEST_F(CommandsTest, SaveControlsNamesTheFileAndRefusesWildcards) {
   EXPECT_EQ(rig.dialogs.fileDialogs[0].defaultExt, "ini");
 }
 
-TEST_F(CommandsTest, LoadControlsKeepsTheImageAndIgnoresMissingChoices) {
+TEST_F(CommandsTest, LoadControlsIgnoresMissingChoices) {
   writeFile(rig.dir.file("site.INI"), "FORM1.HeadLine = Reef survey\r\n");
   rig.dialogs.openAnswers = {{rig.dir.file("site.INI")}, {rig.dir.file("gone.ini")}};
   rig.o1("LoadControls").click();
@@ -68,7 +65,6 @@ TEST_F(CommandsTest, LoadControlsKeepsTheImageAndIgnoresMissingChoices) {
   rig.o1("LoadControls").click();  // missing: nothing, no message
   rig.o1("LoadControls").click();  // cancelled
   EXPECT_TRUE(rig.dialogs.shown.empty());
-  EXPECT_EQ(calls, (std::vector<std::string>{"keep", "restore", "keep", "restore", "keep", "restore"}));
 }
 
 TEST_F(CommandsTest, DefaultPathsFromEitherPanel) {
@@ -98,7 +94,7 @@ TEST_F(CommandsTest, AdvancedPanelExitDropsItsChanges) {
   EXPECT_EQ(rig.o1("ShowDateTime").value(), 0);
   EXPECT_EQ(rig.o1("Option1").value(), 1);
   EXPECT_EQ(rig.o1("Option3").value(), 0);
-  EXPECT_EQ(calls, (std::vector<std::string>{"SetForm", "UpdateForm", "restore"}));
+  EXPECT_EQ(calls, (std::vector<std::string>{"UpdateForm"}));
 }
 
 TEST_F(CommandsTest, ResetRestoresAndKeepsThePanelOpen) {
@@ -126,7 +122,7 @@ TEST_F(CommandsTest, SettingsPanelOpensWithTheMainQuickSettings) {
   EXPECT_EQ(rig.o0("Combo1").text(), "4096");
   EXPECT_EQ(rig.o0("Combo12").text(), "32 Mbytes");
   EXPECT_EQ(rig.o0("Combo10").text(), "Line In");
-  EXPECT_EQ(calls, (std::vector<std::string>{"keep", "UpdateForm", "bar"}));
+  EXPECT_EQ(calls, (std::vector<std::string>{"UpdateForm", "bar"}));
   // The snapshot holds the copied values: Exit returns to them.
   rig.o0("Combo1").setText("1024");
   rig.o0("Command13").click();
@@ -163,7 +159,7 @@ TEST_F(CommandsTest, ApplyCompletesAndCreatesTheLogAndSaveFolders) {
   EXPECT_TRUE(std::filesystem::is_directory(rig.dir.path() + "logs"));
   EXPECT_TRUE(std::filesystem::is_directory(rig.dir.path() + "pics"));
   EXPECT_FALSE(rig.p().options1().shown());
-  EXPECT_EQ(calls, (std::vector<std::string>{"UpdateForm", "restore"}));
+  EXPECT_EQ(calls, (std::vector<std::string>{"UpdateForm"}));
 }
 
 }  // namespace

@@ -49,13 +49,20 @@ void QImageSurface::fillBox(int x1, int y1, int x2, int y2, Rgb c) {
 }
 
 void QImageSurface::text(int x, int y, const std::string& s, Rgb c) {
-  QPainter p(&img_);
+  // Labels are laid out in 8-pixel character cells: every character gets its
+  // own cell, whatever the font's advance. Without antialiasing every text
+  // pixel has the pen colour, so a colour read back from a picture is either
+  // the text's or the picture's, never a blend.
   QFont f("DejaVu Sans Mono");
-  f.setPixelSize(12);
-  f.setStyleHint(QFont::Monospace);
+  f.setPixelSize(13);
+  f.setStyleHint(QFont::Monospace, QFont::NoAntialias);
+  const int ascent = QFontMetrics(f).ascent();
+  const QString q = QString::fromStdString(s);
+  QPainter p(&img_);
   p.setFont(f);
   p.setPen(QColor::fromRgb(toQ(c)));
-  p.drawText(QPoint(x, y + QFontMetrics(f).ascent()), QString::fromStdString(s));
+  for (int i = 0; i < q.size(); ++i)
+    if (!q[i].isSpace()) p.drawText(QPoint(x + kCharWidthPx * i, y + ascent), QString(q[i]));
   ++gen_;
 }
 
