@@ -13,6 +13,8 @@
 #include "recording/notes_log.h"
 #include "recording/recording_files.h"
 #include "recording/recording_loop.h"
+#include "remote/gps_logger.h"
+#include "remote/tcp_receiver.h"
 #include "remote/text_send.h"
 #include "remote/udp_remote.h"
 
@@ -29,6 +31,8 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   installNotes(p);
   installSnapshots(p);
   installRemote(p);
+  s->tcpReceiver = installTcpReceiver(p);
+  s->gpsLogger = installGpsLogger(p);
   installPlayback(p);
   installPlayList(p);
   AttachDeviceHandlers(p);

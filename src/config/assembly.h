@@ -10,11 +10,15 @@ class Program;
 class AnalysisEngine;
 struct StartupHooks;
 class FileSubsystem;
+class TcpReceiver;
+class GpsLogger;
 
 struct Subsystems {
   std::unique_ptr<AnalysisEngine> analysis;
   std::shared_ptr<StartupHooks> hooks;
   std::shared_ptr<FileSubsystem> files;
+  std::shared_ptr<TcpReceiver> tcpReceiver;
+  std::shared_ptr<GpsLogger> gpsLogger;
   ~Subsystems();
 };
 

@@ -19,9 +19,12 @@ class Form {
 
   const std::string& section() const { return section_; }
   const std::string& title() const { return title_; }
-  void setTitle(const std::string& t) { title_ = t; }
+  void setTitle(const std::string& t);
   bool shown() const { return shown_; }
   void setShown(bool s);
+  // Shown but reduced to its icon.
+  bool minimized() const { return minimized_; }
+  void setMinimized(bool m);
   int width() const { return width_; }
   int height() const { return height_; }
   void setSize(int w, int h);
@@ -32,7 +35,7 @@ class Form {
   Control* find(const std::string& name) const;
   const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
 
-  // Called when the form is shown, hidden or resized (the view follows it).
+  // Called when the form is shown, hidden, minimized, resized or retitled (the view follows it).
   using FormObserver = std::function<void(const Form&)>;
   void addObserver(FormObserver o) { observers_.push_back(std::move(o)); }
 
@@ -40,6 +43,7 @@ class Form {
   std::string section_;
   std::string title_;
   bool shown_ = false;
+  bool minimized_ = false;
   int width_ = 0;
   int height_ = 0;
   std::vector<std::unique_ptr<Control>> controls_;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/form.h"
+#include "core/position_fix.h"
 #include "platform/services.h"
 
 namespace qv {
@@ -68,6 +69,8 @@ struct PublicVars {
 
   // GPS text shown on the main window and used in file names.
   std::string DDETXT;
+  // Latest valid position from the serial GPS or the UDP GPS text.
+  PositionFix LastFix;
 
   // Recording.
   std::string RecFile;     // file being recorded

@@ -58,12 +58,22 @@ void FormWindow::followForm() {
   if (windowTitle() != title) setWindowTitle(title);
   if (!reporting_) applyFormSize();
   if (form_.shown() != isVisible()) {
-    if (form_.shown()) {
+    if (!form_.shown()) {
+      hide();
+    } else if (form_.minimized()) {
+      showMinimized();
+    } else {
       show();
       raise();
       activateWindow();
+    }
+  } else if (form_.shown() && form_.minimized() != isMinimized()) {
+    if (form_.minimized()) {
+      showMinimized();
     } else {
-      hide();
+      showNormal();
+      raise();
+      activateWindow();
     }
   }
   following_ = false;
@@ -84,6 +94,15 @@ void FormWindow::closeEvent(QCloseEvent* e) {
   form_.setShown(false);
   following_ = false;
   e->accept();
+}
+
+void FormWindow::changeEvent(QEvent* e) {
+  QMainWindow::changeEvent(e);
+  // The operator restoring or minimizing the window goes back to the Form.
+  if (e->type() != QEvent::WindowStateChange || following_ || !isVisible()) return;
+  following_ = true;
+  form_.setMinimized(isMinimized());
+  following_ = false;
 }
 
 void FormWindow::resizeEvent(QResizeEvent* e) {

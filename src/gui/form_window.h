@@ -33,6 +33,7 @@ class FormWindow : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  void changeEvent(QEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
 
  private:

@@ -10,6 +10,7 @@
 #include "platform/net.h"
 #include "recording/rec_text.h"
 #include "recording/recording_files.h"
+#include "remote/nmea.h"
 
 namespace qv {
 
@@ -255,6 +256,7 @@ void RemoteCommander::LocalPort1_Change() {
 void RemoteCommander::Winsock1_DataArrival(const std::string& data) {
   const std::string gps = udpGpsText(data);
   p_.vars().DDETXT = gps;
+  if (auto fix = parsePositionText(data)) p_.vars().LastFix = *fix;
   if (Control* label = p_.form1().find("DDETXT")) label->setCaption(gps);
 }
 
