@@ -9,11 +9,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <unistd.h>
 
 #include "config/assembly.h"
+#include "config/click_option.h"
 #include "config/command_line.h"
 #include "config/program_folder.h"
 #include "config/startup.h"
@@ -86,6 +88,16 @@ int runQuorvel(int argc, char** argv) {
   Program program(svc, folder);
   auto subsystems = assembleProgram(program);
   StartupHooks& hooks = *subsystems->hooks;
+  std::vector<Control*> clicks;
+  for (const std::string& key : cl.clicks) {
+    std::string message;
+    Control* c = clickTarget(program, key, message);
+    if (!c) {
+      std::cerr << "quorvel: " << message << "\n";
+      return 2;
+    }
+    clicks.push_back(c);
+  }
 
   // Stop requests may come while a loop started by the command line runs,
   // before the main event loop; remember them and leave once it returns.
@@ -112,12 +124,34 @@ int runQuorvel(int argc, char** argv) {
   });
   if (cl.quitAfterSeconds) QTimer::singleShot(static_cast<int>(*cl.quitAfterSeconds * 1000.0), stopAndQuit);
 
+  // --task and --start act once the event loop runs, after the presses, so a
+  // started loop pumps the same events as one started by the Start button.
+  auto taskAndStart = [&] {
+    if (cl.task) program.form1()[kModeMenuItems[*cl.task - 1]].click();
+    if (cl.start && !quitRequested) program.form1()["StartStop"].click();
+  };
+  // The --click presses come one after another as an operator's clicks do:
+  // each is queued when the one before it begins, so a press that starts a
+  // loop lets the next one run from inside that loop's event pumping.
+  std::function<void(size_t)> postPress = [&](size_t k) {
+    QMetaObject::invokeMethod(
+        app.get(),
+        [&, k] {
+          if (k + 1 < clicks.size()) postPress(k + 1);
+          else QMetaObject::invokeMethod(app.get(), taskAndStart, Qt::QueuedConnection);
+          std::string message;
+          if (!quitRequested && !pressFromCommandLine(*clicks[k], message)) std::cerr << "quorvel: " << message << "\n";
+        },
+        Qt::QueuedConnection);
+  };
+
   // Command-line settings come after the start-up files, before the classic switches act.
   hooks.beforeCommandLine = [&] {
     for (auto& [key, value] : cl.sets) {
       std::string message;
       if (!applyCommandLineSetting(program, key, value, message)) std::cerr << "quorvel: " << message << "\n";
     }
+    if (!clicks.empty()) postPress(0);
   };
   hooks.endProgram = stopAndQuit;
 
@@ -131,12 +165,7 @@ int runQuorvel(int argc, char** argv) {
   program.form1().setShown(true);
   if (quitRequested) return 0;
 
-  // --task and --start act once the event loop runs, so a started loop pumps
-  // the same events as one started by the Start button.
-  QTimer::singleShot(0, [&] {
-    if (cl.task) program.form1()[kModeMenuItems[*cl.task - 1]].click();
-    if (cl.start && !quitRequested) program.form1()["StartStop"].click();
-  });
+  if (clicks.empty()) QMetaObject::invokeMethod(app.get(), taskAndStart, Qt::QueuedConnection);
   return app->exec();
 }
 
