@@ -71,6 +71,8 @@ struct PublicVars {
   std::string DDETXT;
   // Latest valid position from the serial GPS or the UDP GPS text.
   PositionFix LastFix;
+  // The last field note of the current (or last) live run.
+  std::string LastNote;
 
   // Recording.
   std::string RecFile;     // file being recorded

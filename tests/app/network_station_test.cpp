@@ -15,12 +15,24 @@
 #include <thread>
 #include <unistd.h>
 
+#include "files/header_tools.h"
 #include "support/temp_dir.h"
+#include "support/wav_parts.h"
 
 namespace qv {
 namespace {
 
 const std::string kRmc = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A";
+
+// What a command prints, or empty when it fails or is missing.
+std::string commandOutput(const std::string& command) {
+  FILE* f = popen((command + " 2>/dev/null").c_str(), "r");
+  if (!f) return {};
+  std::string out;
+  char buf[256];
+  while (fgets(buf, sizeof buf, f)) out += buf;
+  return pclose(f) == 0 ? out : std::string();
+}
 
 bool waitFor(const std::function<bool()>& done, int ms = 15000) {
   QElapsedTimer t;
@@ -94,8 +106,9 @@ TEST(ClickOption, AHeadlessStationOpensTheTcpReceiverAndAcknowledges) {
 }
 
 // The recording's Start press runs a loop; the GPS press queued after it is
-// served from inside that loop, and both go on together.
-TEST(ClickOption, APressQueuedBehindALoopRunsWhileItLoops) {
+// served from inside that loop, and both go on together. The recording ends
+// with the fix and its start time in its metadata, and reads as before.
+TEST(ClickOption, APressQueuedBehindALoopRunsWhileItLoopsAndTheRecordingKnowsWhereItWasMade) {
   int master = -1, slave = -1;
   char name[128] = {};
   ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
@@ -138,6 +151,40 @@ TEST(ClickOption, APressQueuedBehindALoopRunsWhileItLoops) {
   EXPECT_EQ(logged.substr(0, kRmc.size() + 2), kRmc + "\r\n");
   ::close(master);
   ::close(slave);
+
+  QStringList wavs = QDir(recDir).entryList({"*.wav"});
+  ASSERT_EQ(wavs.size(), 1);
+  const std::string wav = rec + wavs[0].toStdString();
+  const std::string bytes = test::readFile(wav);
+  test::WavParts w = test::takeApart(bytes);
+  ASSERT_EQ(w.error, "");
+  ASSERT_TRUE(w.hasGuano);
+  EXPECT_EQ(w.guanoOffset, 44u + w.dataSize);
+  EXPECT_EQ(w["Loc Position"], "48.117300 11.516667");
+  EXPECT_EQ(w["Samplerate"], "48000");
+  // The start time is the recording's own: the name carries it to the second.
+  const std::string stamp = wavs[0].toStdString().substr(wavs[0].indexOf('_') + 1, 15);  // "YYYYMMDD hhmmss"
+  const std::string ts = w["Timestamp"];
+  ASSERT_GE(ts.size(), 29u) << ts;
+  EXPECT_EQ(ts.substr(0, 4) + ts.substr(5, 2) + ts.substr(8, 2), stamp.substr(0, 8));
+  EXPECT_NEAR(std::stoi(ts.substr(11, 2)) * 3600 + std::stoi(ts.substr(14, 2)) * 60 + std::stod(ts.substr(17, 6)),
+              std::stoi(stamp.substr(9, 2)) * 3600 + std::stoi(stamp.substr(11, 2)) * 60 + std::stoi(stamp.substr(13, 2)),
+              2.0);
+
+  // sox and Python's wave read the samples and nothing more.
+  const long long samples = (w.dataSize) / 2;
+  const std::string soxi = commandOutput("soxi -s '" + wav + "'");
+  if (!soxi.empty()) {
+    EXPECT_EQ(std::stoll(soxi), samples);
+  }
+  const std::string py = commandOutput("python3 -c \"import wave,sys; print(wave.open(sys.argv[1]).getnframes())\" '" + wav + "'");
+  if (!py.empty()) {
+    EXPECT_EQ(std::stoll(py), samples);
+  }
+
+  // "Fix wav header" leaves it exactly as it is.
+  EXPECT_TRUE(FixWavHeader(wav).written);
+  EXPECT_EQ(test::readFile(wav), bytes);
 }
 
 }  // namespace
