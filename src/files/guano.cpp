@@ -284,10 +284,13 @@ GuanoFields parseGuanoText(std::string_view text) {
                                                                ? bare
                                                                : std::string_view::npos);
     if (at == std::string_view::npos) continue;
-    std::string_view key = trim(line.substr(0, at));
+    // Read as the writer writes: control characters are blanks, bytes that
+    // are no UTF-8 are "?", so what is read and written again stays the same.
+    const std::string key = std::string(trim(cleanValue(trim(line.substr(0, at)))));
     if (key.empty()) continue;
-    std::string_view value = at + 1 < line.size() ? trim(line.substr(at + 1)) : std::string_view();
-    out.emplace_back(std::string(key), std::string(value));
+    const std::string value =
+        at + 1 < line.size() ? std::string(trim(cleanValue(trim(line.substr(at + 1))))) : std::string();
+    out.emplace_back(key, value);
   }
   return out;
 }
