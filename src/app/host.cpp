@@ -1,5 +1,6 @@
 #include "app/host.h"
 #include "app/render_main.h"
+#include "app/station_cli.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -50,6 +51,7 @@ const char* kModeMenuItems[] = {"RealTimeAnalysis", "RealTimeRecording", "FileAn
 }  // namespace
 
 int runQuorvel(int argc, char** argv) {
+  quietWindowLibrary();
   if (argc >= 2 && std::string(argv[1]) == "render") return runRender(argc, argv);
   std::vector<std::string> args(argv + 1, argv + argc);
   ParseResult pr = parseCommandLine(args);
@@ -57,7 +59,7 @@ int runQuorvel(int argc, char** argv) {
     std::cerr << "quorvel: " << pr.error << "\n";
     return 2;
   }
-  const CommandLine& cl = pr.cl;
+  CommandLine& cl = pr.cl;
   if (cl.help) {
     std::cout << commandLineHelp();
     return 0;
@@ -65,6 +67,12 @@ int runQuorvel(int argc, char** argv) {
   if (cl.version) {
     std::cout << "Quorvel 2.0\n";
     return 0;
+  }
+  if (cl.listDevices || cl.listSettings) return runListing(cl);
+  if (!cl.headless && noDisplay()) {
+    std::cerr << "quorvel: no display (neither DISPLAY nor WAYLAND_DISPLAY is set): running headless, as with "
+                 "--headless\n";
+    cl.headless = true;
   }
 
   if (cl.headless && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -80,7 +88,7 @@ int runQuorvel(int argc, char** argv) {
   RealServices real;
   FftwDsp dsp;
   std::unique_ptr<Dialogs> dialogs;
-  if (cl.headless) dialogs = std::make_unique<HeadlessDialogs>();
+  if (cl.headless) dialogs = std::make_unique<StationDialogs>();
   else dialogs = std::make_unique<QtDialogs>();
   Services svc = real.services();
   svc.dsp = &dsp;
@@ -88,6 +96,7 @@ int runQuorvel(int argc, char** argv) {
   Program program(svc, folder);
   auto subsystems = assembleProgram(program);
   StartupHooks& hooks = *subsystems->hooks;
+  if (cl.headless) attachStationOutput(program, static_cast<StationDialogs&>(*dialogs));
   std::vector<Control*> clicks;
   for (const std::string& key : cl.clicks) {
     std::string message;
@@ -128,7 +137,11 @@ int runQuorvel(int argc, char** argv) {
   // started loop pumps the same events as one started by the Start button.
   auto taskAndStart = [&] {
     if (cl.task) program.form1()[kModeMenuItems[*cl.task - 1]].click();
-    if (cl.start && !quitRequested) program.form1()["StartStop"].click();
+    if (cl.start && !quitRequested) {
+      program.form1()["StartStop"].click();
+      // The run has ended; without a command socket nothing could start another.
+      if (cl.headless && endsWithItsRun(program, cl)) stopAndQuit();
+    }
   };
   // The --click presses come one after another as an operator's clicks do:
   // each is queued when the one before it begins, so a press that starts a
@@ -151,6 +164,7 @@ int runQuorvel(int argc, char** argv) {
       std::string message;
       if (!applyCommandLineSetting(program, key, value, message)) std::cerr << "quorvel: " << message << "\n";
     }
+    if (cl.headless) printStationStart(program, cl);
     if (!clicks.empty()) postPress(0);
   };
   hooks.endProgram = stopAndQuit;
@@ -161,12 +175,15 @@ int runQuorvel(int argc, char** argv) {
     views->main().setCloseGuard([&] { return quitRequested || requestShutdown(program, hooks); });
     static_cast<QtDialogs*>(dialogs.get())->setParent(&views->main());
   }
-  startUp(program, cl, hooks);
+  const StartupReport report = startUp(program, cl, hooks);
+  if (!report.fileProblem.empty()) std::cerr << "quorvel: " << report.fileProblem << "\n";
   program.form1().setShown(true);
-  if (quitRequested) return 0;
+  const auto exitCode = [&] { return cl.headless ? stationExitCode(program) : 0; };
+  if (quitRequested || (cl.headless && !cl.start && endsWithItsRun(program, cl))) return exitCode();
 
   if (clicks.empty()) QMetaObject::invokeMethod(app.get(), taskAndStart, Qt::QueuedConnection);
-  return app->exec();
+  const int rc = app->exec();
+  return rc != 0 ? rc : exitCode();
 }
 
 }  // namespace qv

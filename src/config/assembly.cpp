@@ -13,6 +13,7 @@
 #include "recording/notes_log.h"
 #include "recording/recording_files.h"
 #include "recording/recording_loop.h"
+#include "recording/station.h"
 #include "remote/gps_logger.h"
 #include "remote/tcp_receiver.h"
 #include "remote/text_send.h"
@@ -28,6 +29,7 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   s->analysis = installAnalysis(p);
   installRecordingFiles(p);
   installLiveRecording(p);
+  installStation(p);
   installNotes(p);
   installSnapshots(p);
   installRemote(p);

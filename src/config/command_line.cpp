@@ -78,6 +78,18 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
       cl.version = true;
     } else if (opt == "--help" || opt == "-h") {
       cl.help = true;
+    } else if (opt == "--list-devices") {
+      cl.listDevices = true;
+    } else if (opt == "--list-settings") {
+      cl.listSettings = true;
+      if (a != opt) {
+        const std::string format = a.substr(opt.size() + 1);
+        if (format != "markdown" && format != "text") {
+          r.error = "--list-settings takes no value, or =markdown (got \"" + format + "\")";
+          return r;
+        }
+        cl.settingsMarkdown = format == "markdown";
+      }
     } else if (a.rfind("--", 0) == 0 || (a.size() > 1 && a[0] == '-')) {
       r.error = "Unknown option " + a + " (see --help)";
       return r;
@@ -91,6 +103,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
 
 std::string commandLineHelp() {
   return "Usage: quorvel [options] [FILE] [/REC] [/AUTO] [/PPT]\n"
+         "       quorvel render INPUT... [options]   spectrogram pictures of recordings (see render --help)\n"
          "\n"
          "  FILE               open a recording for analysis\n"
          "  /REC               start real-time analysis with recording\n"
@@ -104,9 +117,18 @@ std::string commandLineHelp() {
          "                     3 file analysis + play, 4 file analysis)\n"
          "  --start            press Start after start-up\n"
          "  --quit-after S     stop as the Stop button does S seconds after start-up, then exit\n"
-         "  --headless         run without any window\n"
+         "  --headless         run without any window (also when there is no display); the station's\n"
+         "                     events and a summary of every run go to stdout, errors to stderr. A run\n"
+         "                     started with --start or /REC ends the program when it ends, unless UDP\n"
+         "                     commands are enabled\n"
+         "  --list-devices     print the input and output devices as the device lists show them\n"
+         "  --list-settings    print every KEY that --set and controls files take, with its caption,\n"
+         "                     default and choices (=markdown for a document)\n"
          "  --version          print the version\n"
-         "  --help             print this help\n";
+         "  --help             print this help\n"
+         "\n"
+         "Exit status: 0 when every run ended normally, 1 when a run could not start or ended on an\n"
+         "error (device, folder, disk full, write error), 2 for a bad command line.\n";
 }
 
 }  // namespace qv

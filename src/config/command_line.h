@@ -19,6 +19,9 @@ struct CommandLine {
   bool headless = false;
   bool version = false;
   bool help = false;
+  bool listDevices = false;       // --list-devices
+  bool listSettings = false;      // --list-settings[=markdown]
+  bool settingsMarkdown = false;
   std::string classicArgs;  // everything else joined with blanks (switches and a file)
 };
 

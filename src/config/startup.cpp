@@ -1,7 +1,12 @@
 #include "config/startup.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "config/command_line.h"
@@ -172,9 +177,22 @@ void runSplashWait(Program& program, SplashWindow& splash) {
   }
 }
 
-void runClassicCommandLine(Program& program, const std::string& args, const StartupHooks& hooks) {
+std::string commandLineFileProblem(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return errno == ENOENT ? "no such file" : std::string("cannot be read: ") + std::strerror(errno);
+  if (S_ISDIR(st.st_mode)) return "is a folder, not a file";
+  if (!S_ISREG(st.st_mode)) return "is not a regular file";
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return std::string("cannot be opened: ") + std::strerror(errno);
+  std::fclose(f);
+  return {};
+}
+
+StartupReport runClassicCommandLine(Program& program, const std::string& args, const StartupHooks& hooks) {
+  StartupReport report;
   std::string s = trimBlanks(args);
-  if (s.empty()) return;
+  if (s.empty()) return report;
   if (stripSwitch(s, "/REC")) {
     showMainWindow(program, hooks);
     if (hooks.startRecording) {
@@ -186,13 +204,23 @@ void runClassicCommandLine(Program& program, const std::string& args, const Star
   }
   stripSwitch(s, "/AUTO");
   stripSwitch(s, "/PPT");
-  if (!s.empty() && exists(s)) {
-    showMainWindow(program, hooks);
-    if (hooks.openFile) hooks.openFile(s);
+  if (s.empty()) return report;
+  // Still ignored, as before, but no longer in silence.
+  if (std::string problem = commandLineFileProblem(s); !problem.empty()) {
+    report.fileProblem = "\"" + s + "\" " + problem + "; starting without it";
+    return report;
   }
+  showMainWindow(program, hooks);
+  if (hooks.openFile) hooks.openFile(s);
+  return report;
 }
 
-void startUp(Program& program, const CommandLine& cl, const StartupHooks& hooks, StartupOptions options) {
+void applyStartupDefaults(Program& program) {
+  applyBuiltInPreset(program);
+  initialiseControls(program);
+}
+
+StartupReport startUp(Program& program, const CommandLine& cl, const StartupHooks& hooks, StartupOptions options) {
   PublicVars& v = program.vars();
   Form& m = program.form1();
 
@@ -240,7 +268,7 @@ void startUp(Program& program, const CommandLine& cl, const StartupHooks& hooks,
 
   // 21.
   call(hooks.beforeCommandLine);
-  runClassicCommandLine(program, cl.classicArgs, hooks);
+  return runClassicCommandLine(program, cl.classicArgs, hooks);
 }
 
 bool requestShutdown(Program& program, const StartupHooks& hooks) {

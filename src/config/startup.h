@@ -53,9 +53,18 @@ struct StartupOptions {
   bool splash = true;  // skipped anyway when headless, without a clock or with nothing to show it
 };
 
+// What start-up could not do with the command line, for the user's terminal.
+struct StartupReport {
+  std::string fileProblem;  // the named file and why it was not opened; "" when none
+};
+
 // The ordered start-up sequence, ending with the classic command line.
-void startUp(Program& program, const CommandLine& cl, const StartupHooks& hooks = {},
-             StartupOptions options = {});
+StartupReport startUp(Program& program, const CommandLine& cl, const StartupHooks& hooks = {},
+                      StartupOptions options = {});
+
+// Start-up's fixed values without any file: the built-in preset and the
+// designer state of step 7, as every start has them before the user's files.
+void applyStartupDefaults(Program& program);
 
 // The about text of the splash window.
 std::string aboutText();
@@ -63,8 +72,11 @@ std::string aboutText();
 // processing events, until the time is up or the window is closed.
 void runSplashWait(Program& program, SplashWindow& splash);
 
-// The classic switches: /REC, /AUTO, /PPT and a file to open.
-void runClassicCommandLine(Program& program, const std::string& args, const StartupHooks& hooks);
+// The classic switches: /REC, /AUTO, /PPT and a file to open. A file that
+// does not exist or cannot be read is not opened; the report says why.
+StartupReport runClassicCommandLine(Program& program, const std::string& args, const StartupHooks& hooks);
+// Why a file named on the command line cannot be opened; "" when it can.
+std::string commandLineFileProblem(const std::string& path);
 
 inline constexpr const char* kExitQuestion = "Are you sure you want to terminate the program ?";
 // The main window's unload handling (menu "Exit", closing the main window):

@@ -71,6 +71,11 @@ void LiveLoop::releaseParticipants(size_t count) {
   for (size_t i = 0; i < count && i < parts.size(); ++i) parts[i]->tearDown();
 }
 
+void LiveLoop::endParticipants(size_t count) {
+  auto& parts = p_.liveParticipants();
+  for (size_t i = 0; i < count && i < parts.size(); ++i) parts[i]->ended();
+}
+
 bool LiveLoop::setUp(bool stereo) {
   if (running_) return false;
   engine_ = p_.analysis();
@@ -138,12 +143,14 @@ bool LiveLoop::setUp(bool stereo) {
   participantsUp_ = 0;
   for (LiveParticipant* part : p_.liveParticipants()) {
     if (!part->setUp(p_, run_)) {
-      releaseParticipants(participantsUp_);
+      const size_t up = participantsUp_;
+      releaseParticipants(up);
       participantsUp_ = 0;
       engine_->endRun();
       display_.end();
       if (stereo_)
         if (Control* t = f.find("Check2")) t->setEnabled(true);
+      endParticipants(up);
       return false;
     }
     ++participantsUp_;
@@ -170,12 +177,14 @@ bool LiveLoop::setUp(bool stereo) {
   // 16. The capture.
   const int device = FindInputDevice(p_, f["Combo10"].text());
   if (capture_.open(device, v.SampleRate, stereo_ ? 2 : 1, run_.BlockSize, nbuf_) != 0) {
-    releaseParticipants(participantsUp_);
+    const size_t up = participantsUp_;
+    releaseParticipants(up);
     participantsUp_ = 0;
     engine_->endRun();
     display_.end();
     if (stereo_)
       if (Control* t = f.find("Check2")) t->setEnabled(true);
+    endParticipants(up);
     return false;
   }
   captureOpen_ = true;
@@ -203,6 +212,7 @@ bool LiveLoop::setUp(bool stereo) {
   tick_ = p_.services().clock ? p_.services().clock->tickMs() : 0;
   running_ = true;
   v.StopFlag = false;
+  for (size_t i = 0; i < participantsUp_; ++i) p_.liveParticipants()[i]->started();
   return true;
 }
 
@@ -339,7 +349,8 @@ void LiveLoop::tearDown() {
   if (!running_) return;
   finishPending();
   if (captureOpen_) capture_.stop();
-  releaseParticipants(participantsUp_);
+  const size_t up = participantsUp_;
+  releaseParticipants(up);
   participantsUp_ = 0;
   if (captureOpen_) capture_.close();
   captureOpen_ = false;
@@ -349,6 +360,7 @@ void LiveLoop::tearDown() {
     if (Control* t = p_.form1().find("Check2")) t->setEnabled(true);
   running_ = false;
   p_.vars().StopFlag = true;
+  endParticipants(up);
 }
 
 }  // namespace qv

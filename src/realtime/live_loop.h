@@ -74,6 +74,7 @@ class LiveLoop {
   void finishPending();
   void passEnd(bool tookBlock);
   void releaseParticipants(size_t count);
+  void endParticipants(size_t count);
   void setLabel(Control* c, const char* text, int n);
   void setNumberLabel(Control* c, double v);
 

@@ -29,6 +29,12 @@ class LiveParticipant {
   virtual void pause(bool paused) { (void)paused; }
   // After the capture device stopped, before it closes.
   virtual void tearDown() = 0;
+  // The capture runs: every participant is set up and the first pass follows.
+  virtual void started() {}
+  // The run is over: every participant torn down, the capture closed. Also
+  // when the run ended before capture (a refused set-up, a device that would
+  // not open); only participants that were set up hear it.
+  virtual void ended() {}
 };
 
 }  // namespace qv

@@ -12,6 +12,7 @@
 #include "platform/dialogs.h"
 #include "recording/rec_text.h"
 #include "recording/recording_loop.h"
+#include "recording/station.h"
 #include "recording/wav_file.h"
 
 namespace qv {
@@ -132,6 +133,7 @@ bool RamBuffer::writeRanges(const std::string& file, int64_t from1, int64_t to1,
   pointer_ = 0;
   filled_ = false;
   gaps_.clear();
+  if (Station* s = findStation(p_)) s->fileSaved("Buffer saved", file);
   return true;
 }
 

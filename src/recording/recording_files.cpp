@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/disk.h"
+#include "recording/station.h"
 
 namespace qv {
 
@@ -82,16 +83,24 @@ std::string recLogLine(const DateTime& t, int task, const std::string& fileTime,
   return rec::printZones(items) + "\r\n";
 }
 
-bool AppendRecLog(Program& p, const std::string& logFile, const std::string& message) {
-  const std::string line = recLogLine(nowOf(p), p.vars().Task, p.vars().FileTime, message);
+bool AppendRecLog(Program& p, const std::string& logFile, const std::string& message, RecLogKind kind) {
+  const DateTime now = nowOf(p);
+  const std::string fileTime = p.vars().Task == 2 ? p.vars().FileTime : std::string();
+  const std::string line = recLogLine(now, p.vars().Task, fileTime, message);
   FILE* f = std::fopen(logFile.c_str(), "ab");
-  if (!f) return false;
-  bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
-  ok = std::fclose(f) == 0 && ok;
+  bool ok = f != nullptr;
+  if (f) {
+    ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+    ok = std::fclose(f) == 0 && ok;
+  }
+  // Told also when the log cannot be written: the station's own output is then the only record.
+  if (Station* s = findStation(p)) s->recLog(now, fileTime, message, kind == RecLogKind::RunError);
   return ok;
 }
 
-bool AppendRecLog(Program& p, const std::string& message) { return AppendRecLog(p, p.vars().RecLogFile, message); }
+bool AppendRecLog(Program& p, const std::string& message, RecLogKind kind) {
+  return AppendRecLog(p, p.vars().RecLogFile, message, kind);
+}
 
 namespace reclog {
 using rec::numText;
@@ -209,12 +218,12 @@ bool FindDriveWithSpace(Program& p, std::string& path, int64_t& neededKB, int tr
 SpanResult spanToNextFolder(Program& p, const std::string& folder, int64_t maxFileKB) {
   SpanResult r{false, folder};
   if (!isChecked(p, "SpanDiskCheck")) {
-    AppendRecLog(p, reclog::stopDiskFull(folder));
+    AppendRecLog(p, reclog::stopDiskFull(folder), RecLogKind::RunError);
     return r;
   }
   const std::string next = nextSpanFolder(p, folder);
   if (next.empty()) {
-    AppendRecLog(p, reclog::stopDiskFull(folder));
+    AppendRecLog(p, reclog::stopDiskFull(folder), RecLogKind::RunError);
     return r;
   }
   r.folder = next;
@@ -222,9 +231,9 @@ SpanResult spanToNextFolder(Program& p, const std::string& folder, int64_t maxFi
   DiskInfo* disk = p.services().disk;
   int64_t total = 0, free = 0;
   if (!disk || IsDriveWritable(*disk, next) != 1) {
-    AppendRecLog(p, reclog::stopNonWritable(next));
+    AppendRecLog(p, reclog::stopNonWritable(next), RecLogKind::RunError);
   } else if (!GetDiskFreeKB(*disk, next, total, free) || free < maxFileKB) {
-    AppendRecLog(p, reclog::stopDiskFull(next));
+    AppendRecLog(p, reclog::stopDiskFull(next), RecLogKind::RunError);
   } else {
     r.carryOn = true;
   }

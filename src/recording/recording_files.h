@@ -24,10 +24,15 @@ void CreateFileName(Program& p, std::string& recFile, std::string& namePart, int
 // One log line: date, time, FileTime while recording (Task 2), message, in
 // 14-character print zones, ended by CR LF.
 std::string recLogLine(const DateTime& t, int task, const std::string& fileTime, const std::string& message);
-// Opens the log, appends one line, closes it. False when it cannot be written.
-bool AppendRecLog(Program& p, const std::string& logFile, const std::string& message);
+// What a log line means for the run: most record what happened; an error
+// line says why the recording ended early.
+enum class RecLogKind { Event, RunError };
+// Opens the log, appends one line, closes it, and tells the station. False
+// when it cannot be written.
+bool AppendRecLog(Program& p, const std::string& logFile, const std::string& message,
+                  RecLogKind kind = RecLogKind::Event);
 // Same, to the program's RecLogFile.
-bool AppendRecLog(Program& p, const std::string& message);
+bool AppendRecLog(Program& p, const std::string& message, RecLogKind kind = RecLogKind::Event);
 
 // The messages of the recording log.
 namespace reclog {

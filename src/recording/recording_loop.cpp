@@ -1,6 +1,7 @@
 #include "recording/recording_loop.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -23,6 +24,14 @@ bool exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+// A missing or read-only folder has no space either; say which it is.
+std::string noSpaceWhy(const std::string& folder) {
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return " (the folder does not exist)";
+  if (::access(folder.c_str(), W_OK) != 0) return " (the folder is not writable)";
+  return {};
+}
+
 Control* f1(Program& p, const char* name) { return p.form1().find(name); }
 Control* o0(Program& p, const char* name) { return p.options0().find(name); }
 
@@ -40,7 +49,7 @@ std::string uniqueFilePath(const std::string& path) {
   }
 }
 
-void RecordingLoop::log(const std::string& message) { AppendRecLog(p_, message); }
+void RecordingLoop::log(const std::string& message, RecLogKind kind) { AppendRecLog(p_, message, kind); }
 
 bool RecordingLoop::setUp(Program& p, const RunParams& run) {
   active_ = failed_ = false;
@@ -64,7 +73,8 @@ bool RecordingLoop::setUp(Program& p, const RunParams& run) {
   folder_ = rec::withSlash(o0(p, "FileRecPathField") ? o0(p, "FileRecPathField")->text() : std::string());
   int64_t neededKB = limits_.maxFileKB;
   const int tries = checkedIn(o0(p, "SpanDiskCheck")) ? 9 : 1;
-  if (!FindDriveWithSpace(p, folder_, neededKB, tries)) return refuse("Not enough space on " + folder_);
+  if (!FindDriveWithSpace(p, folder_, neededKB, tries))
+    return refuse("Not enough space on " + folder_ + noSpaceWhy(folder_));
 
   zeros_.assign(static_cast<size_t>(std::max(run.BlockSize, 2)), 0);
   v.FileType = 1;
@@ -86,7 +96,7 @@ bool RecordingLoop::setUp(Program& p, const RunParams& run) {
   log(reclog::creating(v.RecFile, o0(p, "FileModeCombo") ? o0(p, "FileModeCombo")->text() : std::string()));
   if (!writer_.create(v.RecFile, channels_, rate_)) {
     const std::string reason = writer_.error();
-    log("Stop: " + reason);
+    log("Stop: " + reason, RecLogKind::RunError);
     p.setStatus(reason);
     return refuse(reason);
   }
@@ -252,7 +262,7 @@ void RecordingLoop::diskCheck() {
   if (!GetDiskFreeKB(*disk, folder_, total, free) || free >= kDiskNearlyFullKB) return;
   if (limits_.fileMode == 2) {
     v.StopFlag = true;
-    log(reclog::closing("Disk Full - Closing ", v.RecFile, v.FailCount, v.OverloadCount));
+    log(reclog::closing("Disk Full - Closing ", v.RecFile, v.FailCount, v.OverloadCount), RecLogKind::RunError);
   } else if (limits_.fileMode == 3) {
     if (!closeCurrent("Disk Full - Closing  ")) return;
     SpanResult r = spanToNextFolder(p_, folder_, limits_.maxFileKB);
@@ -281,12 +291,12 @@ void RecordingLoop::failRun(const std::string& reason) {
   PublicVars& v = p_.vars();
   failed_ = true;
   v.StopFlag = true;
-  log("Stop: " + reason);
+  log("Stop: " + reason, RecLogKind::RunError);
   if (writer_.isOpen()) {
     const int64_t length = writer_.length();
     const bool ok = closeWriter();
     log(reclog::endOfRecording(v.RecFile, length, v.FailCount, v.OverloadCount));
-    if (!ok) log("Stop: " + writer_.error());
+    if (!ok) log("Stop: " + writer_.error(), RecLogKind::RunError);
   }
   p_.setStatus("Recording stopped: " + reason);
 }
@@ -314,7 +324,7 @@ void RecordingLoop::tearDown() {
     log(reclog::endOfRecording(v.RecFile, length, v.FailCount, v.OverloadCount));
     if (!ok) {
       failed_ = true;
-      log("Stop: " + writer_.error());
+      log("Stop: " + writer_.error(), RecLogKind::RunError);
       p_.setStatus("Recording stopped: " + writer_.error());
     }
   }

@@ -47,7 +47,7 @@ class RecordingLoop : public LiveParticipant {
  private:
   enum class Cause { Size, Hourly, DiskFull };
   bool twoChannels() const { return channels_ == 2; }
-  void log(const std::string& message);
+  void log(const std::string& message, RecLogKind kind = RecLogKind::Event);
   bool writeBlock(const int16_t* samples, int count);
   // Start time, gaps and overwritten positions of a block about to be written.
   void noteWrite(int count);

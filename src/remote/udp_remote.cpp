@@ -10,6 +10,7 @@
 #include "platform/net.h"
 #include "recording/rec_text.h"
 #include "recording/recording_files.h"
+#include "recording/station.h"
 #include "remote/nmea.h"
 
 namespace qv {
@@ -64,14 +65,13 @@ std::string udpCommandWord(const std::string& datagram) {
 }
 
 std::string udpStatusText(Program& p) {
-  const PublicVars& v = p.vars();
-  const bool run = !v.StopFlag;
+  const StationStatus st = stationStatus(p);
   std::string s = "Status ";
-  s += run ? "Run Task" : "Stop Task";
-  s += rec::numText(v.Task);
-  if (run && v.Task == 2) s += " " + v.RecFile;
-  s += rec::numText(v.SampleRate) + " x" + rec::numText(v.Channels);
-  s += " Fails" + rec::numText(v.FailCount) + " OVL" + rec::numText(v.OverloadCount);
+  s += st.running ? "Run Task" : "Stop Task";
+  s += rec::numText(st.task);
+  if (!st.recFile.empty()) s += " " + st.recFile;
+  s += rec::numText(st.sampleRate) + " x" + rec::numText(st.channels);
+  s += " Fails" + rec::numText(st.fails) + " OVL" + rec::numText(st.overloads);
   return s;
 }
 

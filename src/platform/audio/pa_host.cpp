@@ -2,9 +2,9 @@
 
 #include "platform/audio.h"
 
-#include <fcntl.h>
+#include <alsa/asoundlib.h>
+#include <jack/jack.h>
 #include <portaudio.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,27 +27,25 @@ bool envTrue(const char* name) {
 
 bool soundCardsWanted() { return !envTrue("QUORVEL_NO_SOUND_CARD"); }
 
-QuietStderr::QuietStderr() {
-  if (envTrue("QUORVEL_AUDIO_DEBUG")) return;
-  std::fflush(stderr);
-  int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (null < 0) return;
-  saved_ = ::dup(2);
-  if (saved_ >= 0) ::dup2(null, 2);
-  ::close(null);
-}
+namespace {
+void silentAlsa(const char*, int, const char*, int, const char*, ...) {}
+void silentJack(const char*) {}
+}  // namespace
 
-QuietStderr::~QuietStderr() {
-  if (saved_ < 0) return;
-  std::fflush(stderr);
-  ::dup2(saved_, 2);
-  ::close(saved_);
+void quietSoundLibraries() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    if (envTrue("QUORVEL_AUDIO_DEBUG")) return;
+    snd_lib_error_set_handler(silentAlsa);
+    jack_set_error_function(silentJack);
+    jack_set_info_function(silentJack);
+  });
 }
 
 PaHost::PaHost() {
   if (!soundCardsWanted()) return;
+  quietSoundLibraries();
   std::lock_guard lock(g_mutex);
-  QuietStderr quiet;
   ok_ = Pa_Initialize() == paNoError;
   if (ok_) ++g_users;
 }
@@ -55,7 +53,6 @@ PaHost::PaHost() {
 PaHost::~PaHost() {
   if (!ok_) return;
   std::lock_guard lock(g_mutex);
-  QuietStderr quiet;
   Pa_Terminate();
   --g_users;
 }
@@ -72,7 +69,6 @@ void PaHost::streamClosed() {
 
 void PaHost::closeStream(void*& stream) {
   if (!stream) return;
-  QuietStderr quiet;
   Pa_CloseStream(static_cast<PaStream*>(stream));
   stream = nullptr;
   streamClosed();
@@ -90,8 +86,7 @@ std::vector<PaDeviceEntry> PaHost::scan() {
     std::lock_guard lock(g_mutex);
     if (g_streams == 0) {
       // PortAudio counts initialisations: a real rescan needs all of them undone.
-      QuietStderr quiet;
-      for (int i = 0; i < g_users; ++i) Pa_Terminate();
+          for (int i = 0; i < g_users; ++i) Pa_Terminate();
       int again = 0;
       for (int i = 0; i < g_users; ++i) again += Pa_Initialize() == paNoError;
       if (again != g_users) {
@@ -106,7 +101,6 @@ std::vector<PaDeviceEntry> PaHost::scan() {
 std::vector<PaDeviceEntry> PaHost::list() {
   std::vector<PaDeviceEntry> out;
   if (!ok_) return out;
-  QuietStderr quiet;
   int n = Pa_GetDeviceCount();
   std::map<std::string, int> seen;
   for (int i = 0; i < n; ++i) {

@@ -45,17 +45,10 @@ class PaHost {
   bool ok_ = false;
 };
 
-// Runs with stderr pointed at /dev/null (unless debugging audio).
-class QuietStderr {
- public:
-  QuietStderr();
-  ~QuietStderr();
-  QuietStderr(const QuietStderr&) = delete;
-  QuietStderr& operator=(const QuietStderr&) = delete;
-
- private:
-  int saved_ = -1;
-};
+// Sets the sound libraries' own error handlers (ALSA, JACK) to keep their
+// probing messages to themselves, unless debugging audio. stderr itself is
+// left alone: it belongs to the user. Once per process; PaHost calls it.
+void quietSoundLibraries();
 
 // Disabled by QUORVEL_NO_SOUND_CARD=1: only the built-in devices are listed,
 // so runs and tests see the same devices on every machine.

@@ -100,7 +100,6 @@ int PortAudioInput::check(const Entry& e, const WaveFormat& f, int* deviceChanne
       p.channelCount = f.channels;
       p.sampleFormat = paInt16;
       p.suggestedLatency = Pa_GetDeviceInfo(idx)->defaultHighInputLatency;
-      QuietStderr quiet;
       PaError r = Pa_IsFormatSupported(&p, nullptr, f.sampleRate);
       if (r == paFormatIsSupported) return kWaveOk;
       if (f.channels == 1 && r == paInvalidChannelCount) {
@@ -150,7 +149,6 @@ int PortAudioInput::open(int device, const WaveFormat& f) {
       p.sampleFormat = paInt16;
       p.suggestedLatency = Pa_GetDeviceInfo(p.device)->defaultHighInputLatency;
       PaStream* s = nullptr;
-      QuietStderr quiet;
       PaError r = Pa_OpenStream(&s, &p, nullptr, f.sampleRate, paFramesPerBufferUnspecified, paClipOff,
                                 &captureCallback, this);
       if (r != paNoError) return fail(PaHost::openErrorCode(r), Pa_GetErrorText(r));
@@ -176,7 +174,6 @@ int PortAudioInput::start() {
   if (!open_) return fail(kWaveInvalidHandle, "the sound input is not open");
   if (started_) return kWaveOk;
   if (kind_ == Kind::Card) {
-    QuietStderr quiet;
     PaError r = Pa_StartStream(static_cast<PaStream*>(stream_));
     if (r != paNoError) return fail(kWaveError, Pa_GetErrorText(r));
   } else {
@@ -201,7 +198,6 @@ int PortAudioInput::stop() {
   if (!open_) return fail(kWaveInvalidHandle, "the sound input is not open");
   if (started_) {
     if (kind_ == Kind::Card) {
-      QuietStderr quiet;
       Pa_StopStream(static_cast<PaStream*>(stream_));
     } else {
       pacer_.stop();

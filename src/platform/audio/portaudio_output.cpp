@@ -74,7 +74,6 @@ int PortAudioOutput::check(const Entry& e, const WaveFormat& f, int* deviceChann
   p.channelCount = f.channels;
   p.sampleFormat = paInt16;
   p.suggestedLatency = Pa_GetDeviceInfo(idx)->defaultHighOutputLatency;
-  QuietStderr quiet;
   PaError r = Pa_IsFormatSupported(nullptr, &p, f.sampleRate);
   if (r == paFormatIsSupported) return kWaveOk;
   if (f.channels == 1 && r == paInvalidChannelCount) {
@@ -114,7 +113,6 @@ int PortAudioOutput::open(int device, const WaveFormat& f) {
     p.sampleFormat = paInt16;
     p.suggestedLatency = Pa_GetDeviceInfo(p.device)->defaultHighOutputLatency;
     PaStream* s = nullptr;
-    QuietStderr quiet;
     PaError r =
         Pa_OpenStream(&s, nullptr, &p, f.sampleRate, paFramesPerBufferUnspecified, paClipOff, &playCallback, this);
     if (r != paNoError) return fail(PaHost::openErrorCode(r), Pa_GetErrorText(r));
@@ -134,7 +132,6 @@ int PortAudioOutput::write(WaveBuffer& b) {
       const int ch = fmt_.channels;
       pacer_.start(fmt_.sampleRate, [this, ch](int frames) { queue_.drain(scratch_.data(), size_t(frames) * ch); });
     } else {
-      QuietStderr quiet;
       PaError r = Pa_StartStream(static_cast<PaStream*>(stream_));
       if (r != paNoError) {
         queue_.flush();  // nothing will play it: hand it back
@@ -151,7 +148,6 @@ void PortAudioOutput::halt() {
   if (silent_) {
     pacer_.stop();
   } else {
-    QuietStderr quiet;
     Pa_AbortStream(static_cast<PaStream*>(stream_));
   }
   started_ = false;

@@ -1,0 +1,200 @@
+#include "config/listings.h"
+
+#include <map>
+
+#include "config/program_folder.h"
+#include "config/settings_file.h"
+#include "config/startup.h"
+#include "core/designer.h"
+#include "core/program.h"
+#include "platform/audio.h"
+#include "realtime/devices.h"
+
+namespace qv {
+
+namespace {
+
+// The sections a controls file is read for; the other windows' controls
+// take --set only.
+bool readFromControlsFiles(const std::string& section) {
+  return section == "FORM1" || section == "OPTIONS0" || section == "OPTIONS1";
+}
+
+// Lists the program fills at run time rather than in the designer.
+const std::map<std::string, std::string>& runtimeLists() {
+  static const std::map<std::string, std::string> m = {
+      {"FORM1.Combo10", "the input devices (quorvel --list-devices)"},
+      {"OPTIONS0.Combo10", "the input devices (quorvel --list-devices)"},
+      {"OPTIONS0.Combo9", "the output devices (quorvel --list-devices)"},
+  };
+  return m;
+}
+
+std::string kindWords(Kind k) {
+  switch (k) {
+    case Kind::TextBox: return "text box";
+    case Kind::ComboBox: return "combo box";
+    case Kind::CheckBox: return "check box";
+    case Kind::OptionButton: return "option button";
+    case Kind::UpDown: return "up-down";
+    case Kind::HScrollBar:
+    case Kind::VScrollBar: return "scroll bar";
+    default: return kindName(k);
+  }
+}
+
+// The data folder in the user's home as "~/Quorvel/", so the listing reads
+// the same for everyone.
+std::string portable(const std::string& value, const std::string& dataFolder) {
+  if (value.compare(0, dataFolder.size(), dataFolder) == 0) return "~/Quorvel/" + value.substr(dataFolder.size());
+  return value;
+}
+
+std::string quoted(const std::string& s) { return "\"" + s + "\""; }
+
+std::string joinQuoted(const std::vector<std::string>& items) {
+  std::string s;
+  for (size_t i = 0; i < items.size(); ++i) s += (i ? ", " : "") + quoted(items[i]);
+  return s;
+}
+
+std::string mdCell(std::string s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '|') out += "\\|";
+    else out += c;
+  }
+  return out;
+}
+
+std::string mdCode(const std::string& s) { return "`" + mdCell(quoted(s)) + "`"; }
+
+}  // namespace
+
+std::vector<SettingInfo> settingsInventory() {
+  Program p(Services{}, "");
+  buildForms(p.forms());
+  applyStartupDefaults(p);
+  const std::string data = defaultDataFolder();
+  std::vector<SettingInfo> out;
+  for (Form* f : p.forms().all()) {
+    for (auto& c : f->controls()) {
+      if (!c->isSaved()) continue;
+      SettingInfo s;
+      s.key = c->key();
+      s.kind = kindWords(c->kind());
+      s.inControlsFiles = readFromControlsFiles(f->section());
+      const bool captioned = c->kind() == Kind::CheckBox || c->kind() == Kind::OptionButton;
+      if (captioned) s.caption = c->caption();
+      else if (Control* label = f->find(c->name() + "Label")) s.caption = label->caption();
+      s.tip = c->toolTip();
+      if (s.caption.empty()) s.caption = s.tip;
+      if (s.tip == s.caption) s.tip.clear();
+      s.defaultValue = portable(controlsFileValue(*c), data);
+      // Numbers carry blanks around them in controls files; a text keeps its own.
+      if (c->kind() != Kind::TextBox && c->kind() != Kind::ComboBox) {
+        const size_t a = s.defaultValue.find_first_not_of(' ');
+        const size_t b = s.defaultValue.find_last_not_of(' ');
+        s.defaultValue = a == std::string::npos ? std::string() : s.defaultValue.substr(a, b - a + 1);
+      }
+      switch (c->kind()) {
+        case Kind::CheckBox: s.values = "0 or 1"; break;
+        case Kind::OptionButton: s.values = "True or False (one of group " + c->group() + ")"; break;
+        case Kind::UpDown:
+        case Kind::HScrollBar:
+        case Kind::VScrollBar:
+          s.values = std::to_string(c->minimum()) + " to " + std::to_string(c->maximum());
+          break;
+        case Kind::ComboBox: {
+          auto rt = runtimeLists().find(s.key);
+          if (rt != runtimeLists().end()) s.values = rt->second;
+          else if (c->items().empty()) s.values = "text";
+          else s.values = "one of the list, or typed";
+          s.items = c->items();
+          break;
+        }
+        default: s.values = "text"; break;
+      }
+      out.push_back(std::move(s));
+    }
+  }
+  return out;
+}
+
+std::string settingsListing(bool markdown) {
+  const std::vector<SettingInfo> all = settingsInventory();
+  Program p(Services{}, "");
+  buildForms(p.forms());
+  std::string s;
+  if (markdown) {
+    s += "# Settings\n\n"
+         "Every key that `quorvel --set KEY=VALUE` accepts, window by window. The main window and the two\n"
+         "settings panels are also read from controls files (`Quorvel.ini`, lines `KEY = VALUE`).\n"
+         "The default is the value after a start-up that finds no settings files; `~/` is the user's\n"
+         "home. Setting a value runs the same checks and handlers as the operator's change.\n\n"
+         "Generated by `scripts/settings-doc` from `quorvel --list-settings=markdown`; do not edit by hand.\n";
+  } else {
+    s += "Settings for --set KEY=VALUE (and KEY = VALUE lines in controls files such as Quorvel.ini).\n"
+         "Defaults are the values after a start-up that finds no settings files; ~/ is the home folder.\n";
+  }
+  std::string section;
+  for (const SettingInfo& i : all) {
+    const std::string sec = i.key.substr(0, i.key.find('.'));
+    if (sec != section) {
+      section = sec;
+      Form* f = p.forms().find(sec);
+      const std::string title = f ? f->title() : sec;
+      const std::string where = i.inControlsFiles ? "--set and controls files" : "--set only";
+      if (markdown) {
+        s += "\n## " + sec + ": " + title + " (" + where + ")\n\n";
+        s += "| Key | Kind | Caption | Default | Values |\n|---|---|---|---|---|\n";
+      } else {
+        s += "\n[" + sec + "] " + title + " (" + where + ")\n";
+      }
+    }
+    const bool textual = i.kind == "text box" || i.kind == "combo box";
+    const std::string def = textual ? quoted(i.defaultValue) : i.defaultValue;
+    std::string values = i.values;
+    if (!i.items.empty()) values += ": " + joinQuoted(i.items);
+    if (markdown) {
+      std::string caption = mdCell(i.caption);
+      if (!i.tip.empty()) caption += caption.empty() ? mdCell(i.tip) : " (" + mdCell(i.tip) + ")";
+      std::string v = mdCell(i.values);
+      if (!i.items.empty()) {
+        v += ":";
+        for (size_t k = 0; k < i.items.size(); ++k) v += std::string(k ? ", " : " ") + mdCode(i.items[k]);
+      }
+      s += "| `" + i.key + "` | " + i.kind + " | " + caption + " | " +
+           (textual ? mdCode(i.defaultValue) : "`" + i.defaultValue + "`") + " | " + v + " |\n";
+    } else {
+      s += "  " + i.key + "  " + i.kind + "  " + quoted(i.caption);
+      if (!i.tip.empty()) s += " (" + i.tip + ")";
+      s += "\n      default " + def + "; " + values + "\n";
+    }
+  }
+  return s;
+}
+
+std::string deviceListing(Program& p) {
+  if (!p.form1().find("Combo10")) buildForms(p.forms());
+  ListAudioDevices(p);
+  auto channelsOf = [](const std::vector<AudioDeviceInfo>& devs, size_t i) {
+    return i < devs.size() ? std::to_string(devs[i].maxChannels) : std::string("?");
+  };
+  std::vector<AudioDeviceInfo> ins, outs;
+  if (AudioInput* in = p.services().audioIn) ins = in->devices();
+  if (AudioOutput* out = p.services().audioOut) outs = out->devices();
+  std::string s;
+  auto section = [&](const std::string& head, const Control& list, const std::vector<AudioDeviceInfo>& devs) {
+    s += head + "\n";
+    if (list.items().empty()) s += "  (none)\n";
+    for (size_t i = 0; i < list.items().size(); ++i)
+      s += "  " + std::to_string(i) + "  " + quoted(list.items()[i]) + "  " + channelsOf(devs, i) + " channels" +
+           (i == 0 ? "  (the default device)" : "") + "\n";
+  };
+  section("Input devices (FORM1.Combo10, choose with --set FORM1.Combo10=NAME):", p.form1()["Combo10"], ins);
+  section("Output devices (OPTIONS0.Combo9, choose with --set OPTIONS0.Combo9=NAME):", p.options0()["Combo9"], outs);
+  return s;
+}
+
+}  // namespace qv
