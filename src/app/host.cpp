@@ -152,8 +152,13 @@ int runQuorvel(int argc, char** argv) {
         [&, k] {
           if (k + 1 < clicks.size()) postPress(k + 1);
           else QMetaObject::invokeMethod(app.get(), taskAndStart, Qt::QueuedConnection);
+          if (quitRequested) return;
           std::string message;
-          if (!quitRequested && !pressFromCommandLine(*clicks[k], message)) std::cerr << "quorvel: " << message << "\n";
+          const std::string before = program.status();
+          if (!pressFromCommandLine(*clicks[k], message)) std::cerr << "quorvel: " << message << "\n";
+          // Without a screen the status line is unseen: what a press put there is told.
+          else if (cl.headless && program.status() != before && !program.status().empty())
+            std::cerr << "quorvel: " << clicks[k]->key() << ": " << program.status() << "\n";
         },
         Qt::QueuedConnection);
   };

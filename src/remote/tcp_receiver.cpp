@@ -71,9 +71,10 @@ void TcpReceiver::listen(const std::string& before) {
     return;
   }
   std::string why = listener_->errorText();
-  setText(p_, "Text4", before + "Cannot listen to port: " + portText + " (" +
-                           (why.empty() ? std::string("in use by another program") : why) +
-                           "); close the window and open it again to retry");
+  const std::string line = "Cannot listen to port: " + portText + " (" +
+                           (why.empty() ? std::string("in use by another program") : why) + ")";
+  setText(p_, "Text4", before + line + "; close the window and open it again to retry");
+  p_.setStatus("TcpIP Receiver: " + line);
 }
 
 void TcpReceiver::Form_Unload() {

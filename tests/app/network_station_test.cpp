@@ -74,6 +74,11 @@ TEST(ClickOption, OnlyButtonsAndMenuItemsArePressedOthersEndWithCode2) {
   EXPECT_NE(setting.err.find("TextBox is not pressed"), std::string::npos) << setting.err;
   Finished shape = runToEnd({"--headless", "--home", h, "--click", "SetTcpIp"});
   EXPECT_EQ(shape.exitCode, 2);
+  // A press that fails says why, though no status line is seen.
+  Finished gps = runToEnd({"--headless", "--home", h, "--set", "OPTIONS2.ComPort=/dev/quorvel-no-gps", "--click",
+                           "OPTIONS2.StartGPS", "--quit-after", "0.5"});
+  EXPECT_EQ(gps.exitCode, 0);
+  EXPECT_NE(gps.err.find("OPTIONS2.StartGPS: GPS Logger: /dev/quorvel-no-gps: "), std::string::npos) << gps.err;
 }
 
 TEST(ClickOption, AHeadlessStationOpensTheTcpReceiverAndAcknowledges) {

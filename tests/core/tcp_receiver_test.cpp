@@ -242,6 +242,7 @@ TEST(TcpReceiver, APortInUseGivesAStateLineAndOpeningAgainRetries) {
   r.rx->SetTcpIp_Click();
   EXPECT_FALSE(r.rx->listening());
   EXPECT_EQ(r.state().rfind("Cannot listen to port: " + std::to_string(r.port) + " (", 0), 0u) << r.state();
+  EXPECT_EQ(r.program->status().rfind("TcpIP Receiver: Cannot listen to port: ", 0), 0u) << r.program->status();
 
   squatter.close();
   r.program->forms().tcpIp().setShown(false);
