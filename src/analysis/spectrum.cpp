@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/column_kernels.h"
 #include "core/control.h"
 #include "core/program.h"
 #include "platform/dsp.h"
@@ -36,6 +37,7 @@ SpectrumEngine::SpectrumEngine(Dsp& dsp)
       samples_(kSampleCapacity),
       window_(kWindowTableSize),
       work_(kWorkCapacity),
+      spare_(kWorkCapacity),
       column_(kColumnCapacity) {}
 
 SpectrumEngine::~SpectrumEngine() = default;
@@ -56,6 +58,7 @@ WindowInfo SpectrumEngine::beginRun(const ColumnSetup& setup) {
   fft_ = dsp_.planRealFft(s.order);
   ditherPrev_ = 0;
   std::fill(work_.begin(), work_.end(), 0.0f);
+  std::fill(spare_.begin(), spare_.end(), 0.0f);
   return info;
 }
 
@@ -126,59 +129,59 @@ const ColumnResult& SpectrumEngine::ComputeSpectrumColumn(int start, PublicVars&
   //    holds the previous transform's output, so clear it every column.
   if (w < n + 2) std::fill(work + w, work + n + 2, 0.0f);
 
-  // 2. Input.
-  if (s.derivate) {
-    for (int i = 0; i < w - 1; ++i)
-      work[i] = static_cast<float>(x[start + (i + 1) * step]) / 2 - static_cast<float>(x[start + i * step]) / 2;
-    work[w - 1] = 0;
-  } else if (step == 1) {
-    dsp_.intToFloat(x + start, work, w);
+  // 2-5. Input, smoothing, level and window. Plain samples are measured as
+  //      integers and windowed as they are converted, in one pass.
+  if (!s.derivate && !s.smooth) {
+    int lo = 0, hi = 0;
+    sampleRange(x + start + s.levelStart * step, step, s.levelLength, lo, hi);
+    r.min = static_cast<float>(lo);
+    r.max = static_cast<float>(hi);
+    windowSamples(x + start, step, window_.data(), work, w);
   } else {
-    for (int i = 0; i < w; ++i) work[i] = static_cast<float>(x[start + i * step]);
+    if (s.derivate) {
+      for (int i = 0; i < w - 1; ++i)
+        work[i] = static_cast<float>(x[start + (i + 1) * step]) / 2 - static_cast<float>(x[start + i * step]) / 2;
+      work[w - 1] = 0;
+    } else {
+      for (int i = 0; i < w; ++i) work[i] = static_cast<float>(x[start + i * step]);
+    }
+    // Smoothing uses the already smoothed left neighbour.
+    if (s.smooth)
+      for (int i = 1; i < w - 1; ++i) work[i] = (work[i - 1] + work[i] + work[i + 1]) / 3;
+    r.max = dsp_.max(work + s.levelStart, s.levelLength);
+    r.min = dsp_.min(work + s.levelStart, s.levelLength);
   }
-  // 3. Smoothing uses the already smoothed left neighbour.
-  if (s.smooth)
-    for (int i = 1; i < w - 1; ++i) work[i] = (work[i - 1] + work[i] + work[i + 1]) / 3;
-
-  // 4. Level and overload.
-  r.max = dsp_.max(work + s.levelStart, s.levelLength);
-  r.min = dsp_.min(work + s.levelStart, s.levelLength);
   r.peakToPeak = std::fabs(r.min) + std::fabs(r.max);
   r.overload = r.min < -32000 || r.max > 32000;
   if (r.overload) ++overloadCount;
   r.waveColour = r.overload ? 255 : 0;
   r.barMin = saturateRound(r.min / 1024.0 + 40);
   r.barMax = saturateRound(r.max / 1024.0 + 41);
-
-  // 5. Window.
-  dsp_.mul(window_.data(), work, w);
+  // 5. Window (plain input was windowed as it was converted).
+  if (s.derivate || s.smooth) dsp_.mul(window_.data(), work, w);
   // 6. No rows: no spectrum.
   if (h <= 0 || !fft_) return r;
   r.hasSpectrum = true;
 
-  // 7. FFT.
-  fft_->forward(work);
+  // 7. FFT, out of place when the transform can: its output is the work
+  //    array from here on.
+  if (fft_->forwardInto(work, spare_.data())) {
+    work_.swap(spare_);
+    work = work_.data();
+  } else {
+    fft_->forward(work);
+  }
 
   // 8. Power, one row per bin when zoomed, else Z bins per row. Rows past
   //    the last bin (N / 2) read as silence rather than beyond the spectrum.
   const int bins = n / 2 + 1;
   if (vars.ZoomMode == 1) {
     const int base = std::clamp(vars.ZoomBase, 0, bins - 1);
-    const int count = std::min(h, bins - base);
-    dsp_.powerSpectrum(work + 2 * base, p, count);
-    std::fill(p + count, p + h, 0.0f);
+    powerRows(work + 2 * base, bins - base, 1, 0.0f, p, h);
     vars.PixelHz = s.binWidthHz;
   } else {
-    const int z = s.zoomFactor;
-    const int count = static_cast<int>(std::min<long long>(static_cast<long long>(h) * z, bins));
-    dsp_.powerSpectrum(work, p, count);
-    for (int i = 0; i < h; ++i) {
-      float m = 1.0f;
-      const int from = i * z, to = std::min(from + z, count);
-      for (int j = from; j < to; ++j) m = p[j] > m ? p[j] : m;
-      p[i] = m;
-    }
-    vars.PixelHz = s.binWidthHz * static_cast<float>(z);
+    powerRows(work, bins, s.zoomFactor, 1.0f, p, h);
+    vars.PixelHz = s.binWidthHz * static_cast<float>(s.zoomFactor);
   }
 
   // 9. Averaging modes.
@@ -188,12 +191,8 @@ const ColumnResult& SpectrumEngine::ComputeSpectrumColumn(int start, PublicVars&
   float multiplier;
   if (s.zscale == 0) {
     multiplier = kDbMultiplier;
-    dsp_.threshold(p, h, 0.001f);
-    dsp_.ln(p, h);
-    dsp_.scale(p, h, multiplier);
     const int16_t base = static_cast<int16_t>(12 * s.order - 60);
-    const float offset = static_cast<float>(base - 2 * vars.Darkness);
-    for (int i = 0; i < h; ++i) p[i] -= offset;
+    powerToDb(p, h, 0.001f, multiplier, static_cast<float>(base - 2 * vars.Darkness));
   } else {
     multiplier = 1.0f / 65536.0f / static_cast<float>(n);
     dsp_.scale(p, h, multiplier);

@@ -106,8 +106,11 @@ class SpectrumEngine {
   Dsp& dsp_;
   std::vector<int16_t> samples_;
   std::vector<float> window_;
-  // Aligned for the vector instructions of the transform.
+  // Aligned for the vector instructions of the transform. A transform that
+  // can work out of place writes into the spare array, which then becomes
+  // the work array.
   std::vector<float, AlignedAllocator<float>> work_;
+  std::vector<float, AlignedAllocator<float>> spare_;
   std::vector<float> column_;
   std::unique_ptr<RealFft> fft_;
   ColumnSetup setup_;

@@ -1,4 +1,6 @@
 #include "app/host.h"
+#include "app/assembled_app.h"
+#include "app/fix_header_main.h"
 #include "app/render_main.h"
 #include "app/station_cli.h"
 
@@ -18,15 +20,12 @@
 #include "config/assembly.h"
 #include "config/click_option.h"
 #include "config/command_line.h"
+#include "config/folder_lock.h"
 #include "config/program_folder.h"
 #include "config/startup.h"
 #include "core/program.h"
-#include "gui/main_window.h"
 #include "gui/qt_dialogs.h"
-#include "gui/views.h"
-#include "platform/fftw/fftw_dsp.h"
-#include "platform/qt/headless_dialogs.h"
-#include "platform/qt/real_services.h"
+#include "platform/dialogs.h"
 
 namespace qv {
 
@@ -53,6 +52,7 @@ const char* kModeMenuItems[] = {"RealTimeAnalysis", "RealTimeRecording", "FileAn
 int runQuorvel(int argc, char** argv) {
   quietWindowLibrary();
   if (argc >= 2 && std::string(argv[1]) == "render") return runRender(argc, argv);
+  if (argc >= 2 && std::string(argv[1]) == kFixHeaderOption) return runFixHeader(argc, argv);
   std::vector<std::string> args(argv + 1, argv + argc);
   ParseResult pr = parseCommandLine(args);
   if (!pr.error.empty()) {
@@ -85,18 +85,18 @@ int runQuorvel(int argc, char** argv) {
   std::string folder =
       chooseProgramFolder(cl.home, envHome ? envHome : "", executableFolder(), userHome ? userHome : "");
 
-  RealServices real;
-  FftwDsp dsp;
-  std::unique_ptr<Dialogs> dialogs;
-  if (cl.headless) dialogs = std::make_unique<StationDialogs>();
-  else dialogs = std::make_unique<QtDialogs>();
-  Services svc = real.services();
-  svc.dsp = &dsp;
-  svc.dialogs = dialogs.get();
-  Program program(svc, folder);
-  auto subsystems = assembleProgram(program);
-  StartupHooks& hooks = *subsystems->hooks;
-  if (cl.headless) attachStationOutput(program, static_cast<StationDialogs&>(*dialogs));
+  // One instance per program folder: two would share RecLog.Log and the UDP ports.
+  ProgramFolderLock folderLock(folder);
+  if (!folderLock.held()) {
+    std::cerr << "quorvel: " << folderLock.message() << "\n";
+    if (!cl.headless) QtDialogs().message(folderLock.message(), "Quorvel", MsgButtons::Ok, MsgIcon::Error, MsgAnswer::Ok);
+    return 1;
+  }
+
+  AssembledApp assembled(cl, folder);
+  Program& program = assembled.program();
+  StartupHooks& hooks = assembled.hooks();
+  auto stopAndQuit = [&assembled] { assembled.stopAndQuit(); };
   std::vector<Control*> clicks;
   for (const std::string& key : cl.clicks) {
     std::string message;
@@ -108,21 +108,13 @@ int runQuorvel(int argc, char** argv) {
     clicks.push_back(c);
   }
 
-  // Stop requests may come while a loop started by the command line runs,
-  // before the main event loop; remember them and leave once it returns.
-  bool quitRequested = false;
-  auto stopAndQuit = [&] {
-    program.requestStop();
-    quitRequested = true;
-    // exit(), not quit(): quit() offers the windows a close first, and the
-    // main window's close asks the exit question nobody is there to answer.
-    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
-  };
-
-  // SIGINT and SIGTERM stop like the Stop button, then the program exits.
+  // SIGINT and SIGTERM stop like the Stop button, then the program exits;
+  // so does SIGHUP (a closed terminal or ssh session), so the recording's
+  // header is patched rather than left provisional.
   if (::pipe(gSignalPipe) == 0) {
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
+    std::signal(SIGHUP, onSignal);
   }
   QSocketNotifier sigNotifier(gSignalPipe[0], QSocketNotifier::Read);
   QObject::connect(&sigNotifier, &QSocketNotifier::activated, [&] {
@@ -137,7 +129,7 @@ int runQuorvel(int argc, char** argv) {
   // started loop pumps the same events as one started by the Start button.
   auto taskAndStart = [&] {
     if (cl.task) program.form1()[kModeMenuItems[*cl.task - 1]].click();
-    if (cl.start && !quitRequested) {
+    if (cl.start && !assembled.quitRequested()) {
       program.form1()["StartStop"].click();
       // The run has ended; without a command socket nothing could start another.
       if (cl.headless && endsWithItsRun(program, cl)) stopAndQuit();
@@ -152,7 +144,7 @@ int runQuorvel(int argc, char** argv) {
         [&, k] {
           if (k + 1 < clicks.size()) postPress(k + 1);
           else QMetaObject::invokeMethod(app.get(), taskAndStart, Qt::QueuedConnection);
-          if (quitRequested) return;
+          if (assembled.quitRequested()) return;
           std::string message;
           const std::string before = program.status();
           if (!pressFromCommandLine(*clicks[k], message)) std::cerr << "quorvel: " << message << "\n";
@@ -162,29 +154,17 @@ int runQuorvel(int argc, char** argv) {
         },
         Qt::QueuedConnection);
   };
-
-  // Command-line settings come after the start-up files, before the classic switches act.
-  hooks.beforeCommandLine = [&] {
-    for (auto& [key, value] : cl.sets) {
-      std::string message;
-      if (!applyCommandLineSetting(program, key, value, message)) std::cerr << "quorvel: " << message << "\n";
-    }
-    if (cl.headless) printStationStart(program, cl);
+  // The presses are queued once the --set options have acted.
+  hooks.beforeCommandLine = [settings = hooks.beforeCommandLine, &clicks, &postPress] {
+    settings();
     if (!clicks.empty()) postPress(0);
   };
-  hooks.endProgram = stopAndQuit;
 
-  std::unique_ptr<Views> views;
-  if (!cl.headless) {
-    views = std::make_unique<Views>(program);
-    views->main().setCloseGuard([&] { return quitRequested || requestShutdown(program, hooks); });
-    static_cast<QtDialogs*>(dialogs.get())->setParent(&views->main());
-  }
   const StartupReport report = startUp(program, cl, hooks);
   if (!report.fileProblem.empty()) std::cerr << "quorvel: " << report.fileProblem << "\n";
   program.form1().setShown(true);
   const auto exitCode = [&] { return cl.headless ? stationExitCode(program) : 0; };
-  if (quitRequested || (cl.headless && !cl.start && endsWithItsRun(program, cl))) return exitCode();
+  if (assembled.quitRequested() || (cl.headless && !cl.start && endsWithItsRun(program, cl))) return exitCode();
 
   if (clicks.empty()) QMetaObject::invokeMethod(app.get(), taskAndStart, Qt::QueuedConnection);
   const int rc = app->exec();

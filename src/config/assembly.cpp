@@ -14,6 +14,7 @@
 #include "recording/recording_files.h"
 #include "recording/recording_loop.h"
 #include "recording/station.h"
+#include "remote/gps_link.h"
 #include "remote/gps_logger.h"
 #include "remote/tcp_receiver.h"
 #include "remote/text_send.h"
@@ -28,13 +29,16 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   buildForms(p.forms());
   s->analysis = installAnalysis(p);
   installRecordingFiles(p);
-  installLiveRecording(p);
+  Subsystems* parts = s.get();
+  // "Analyze Buffer" and "Play Buffer" open their temp.wav as the operator's Open does.
+  installLiveRecording(p, [parts](const std::string& path) { parts->files->OpenFile(path); });
   installStation(p);
   installNotes(p);
   installSnapshots(p);
   installRemote(p);
   s->tcpReceiver = installTcpReceiver(p);
   s->gpsLogger = installGpsLogger(p);
+  installGpsTextLink(p);
   installPlayback(p);
   installPlayList(p);
   AttachDeviceHandlers(p);
@@ -46,8 +50,20 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   AnalysisEngine* a = s->analysis.get();
   h.updateForm = [a] { a->UpdateForm(); };
   h.updateInfo = [a] { a->UpdateInfo(); };
+  // The information box also refreshes the recording's duration, free space and hourly-split rule.
+  a->onUpdateInfo = [&p] { UpdateInfo(p); };
   h.drawColourBar = [a] { a->Options0_Load(); };
   h.enumerateDevices = [&p] { ListAudioDevices(p); };
+  // A mode is chosen and a recording started the way the operator does it, through the menu items.
+  h.selectTask = [&p](int task) {
+    static const char* const items[] = {"RealTimeAnalysis", "RealTimeRecording", "FileAnalysisPlay", "FileAnalysis"};
+    p.vars().Task = task;
+    if (task >= 1 && task <= 4) p.form1()[items[task - 1]].click();
+  };
+  h.startRecording = [&p] {
+    p.form1()["RealTimeRecording"].click();
+    p.form1()["StartStop"].click();
+  };
   h.selectDevices = [&p] {
     if (p.services().audioIn) FindInputDevice(p, p.form1()["Combo10"].text());
     if (p.services().audioOut) FindOutputDevice(p, p.options0()["Combo9"].text());
@@ -58,7 +74,9 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   FileSubsystem* files = s->files.get();
   if (Modes* m = findModes(p)) {
     m->runFileAnalysis = [files] { files->RunFileAnalysis(); };
-    m->runPlayback = [&p, files] { RunFilePlay(p, FileLoopHooks{nullptr, files->sendFileInfo}); };
+    m->runPlayback = [&p, files] {
+      RunFilePlay(p, FileLoopHooks{[files] { files->OpenFilewav_Click(); }, files->sendFileInfo});
+    };
     m->openFileDialog = [files] { files->OpenFilewav_Click(); };
     // "Close all" re-applies the mode, and a live mode closes the file: the
     // mode's own close only clears the current file, so the two never recurse.

@@ -126,6 +126,7 @@ std::string commandLineHelp() {
          "                     default and choices (=markdown for a document)\n"
          "  --version          print the version\n"
          "  --help             print this help\n"
+         "  --fix-header FILE...  repair the header of WAV recordings cut off by a power cut\n"
          "\n"
          "Exit status: 0 when every run ended normally, 1 when a run could not start or ended on an\n"
          "error (device, folder, disk full, write error), 2 for a bad command line.\n";

@@ -98,10 +98,16 @@ bool PresetLoadFile(Program& program, const std::string& path, const StartupHook
   std::ostringstream s;
   s << in.rdbuf();
   in.close();
-  // The settings this load replaces; a folder we cannot write to must not stop the load.
-  PresetSaveFile(program, kTempPresetFile);
+  // The settings this load replaces, kept in the program folder (never in
+  // whatever folder the program was started from); a folder we cannot write
+  // to must not stop the load.
+  PresetSaveFile(program, program.programFile(kTempPresetFile));
 
-  std::string content = s.str();
+  applyPresetText(program, s.str(), hooks);
+  return true;
+}
+
+void applyPresetText(Program& program, std::string content, const StartupHooks& hooks) {
   if (content.rfind("\xEF\xBB\xBF", 0) == 0) content.erase(0, 3);  // a byte-order mark is not line 1's text
   std::istringstream lines(content);
   std::string line;
@@ -118,7 +124,6 @@ bool PresetLoadFile(Program& program, const std::string& path, const StartupHook
     }
   }
   call(hooks.updateForm);
-  return true;
 }
 
 void applyBuiltInPreset(Program& program) {

@@ -10,7 +10,7 @@ class Program;
 struct StartupHooks;
 
 inline constexpr const char* kDefaultPresetFile = "default.preset";
-// Written to the current working folder before every preset load.
+// Written to the program folder before every preset load.
 inline constexpr const char* kTempPresetFile = "temp.preset";
 
 // Writes the eleven lines from the current controls; false when the file
@@ -20,6 +20,8 @@ bool PresetSaveFile(Program& program, const std::string& path);
 // ("*" keeps a setting) and runs UpdateForm. A file that cannot be read
 // changes nothing, temp.preset included, and gives false.
 bool PresetLoadFile(Program& program, const std::string& path, const StartupHooks& hooks);
+// Applies the lines of a preset's content as PresetLoadFile does after saving temp.preset.
+void applyPresetText(Program& program, std::string content, const StartupHooks& hooks);
 
 // The built-in settings; the sampling rate and channels only in the live tasks.
 void applyBuiltInPreset(Program& program);

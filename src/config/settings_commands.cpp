@@ -10,6 +10,7 @@
 #include "core/control.h"
 #include "core/program.h"
 #include "platform/dialogs.h"
+#include "recording/folders.h"
 
 namespace qv {
 
@@ -37,10 +38,11 @@ void withTrailingSlash(Control* c) {
   if (c && !c->text().empty() && c->text().back() != '/') c->setText(c->text() + "/");
 }
 
-void createFolder(const Control* c) {
+void createFolder(Program& program, const Control* c) {
   if (!c || c->text().empty()) return;
-  std::error_code ec;  // failures are ignored: the folder is checked again when used
-  std::filesystem::create_directories(c->text(), ec);
+  // One level, as at start-up: a missing parent is a disk that is not mounted.
+  FolderCheck made = makeFolderOneLevel(c->text());
+  if (!made.ok) program.setStatus(made.message);
 }
 
 }  // namespace
@@ -131,8 +133,8 @@ void advancedApply_Click(Program& program, const StartupHooks& hooks) {
   Control* save = program.options1().find("DefSavePath");
   withTrailingSlash(log);
   withTrailingSlash(save);
-  createFolder(log);
-  createFolder(save);
+  createFolder(program, log);
+  createFolder(program, save);
   program.options1().setShown(false);
   call(hooks.updateForm);
   call(hooks.restoreSpecGram);

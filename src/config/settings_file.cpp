@@ -98,8 +98,13 @@ bool LoadControls(Program& program, const std::string& path) {
       d->message("User Defaults not available", kProductName, MsgButtons::Ok, MsgIcon::None);
     return false;
   }
-  for (const std::string& line : splitLines(content)) applySettingsLine(program.forms(), line);
+  applyControlsText(program, std::move(content));
   return true;
+}
+
+void applyControlsText(Program& program, std::string content) {
+  if (content.rfind("\xEF\xBB\xBF", 0) == 0) content.erase(0, 3);
+  for (const std::string& line : splitLines(content)) applySettingsLine(program.forms(), line);
 }
 
 std::vector<std::string> readDelimitedFields(const std::string& s) {

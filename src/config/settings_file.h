@@ -31,6 +31,8 @@ bool SaveControls(Program& program, const std::string& path);
 // Applies every line; an unreadable file shows "User Defaults not available"
 // and changes nothing. False in that case.
 bool LoadControls(Program& program, const std::string& path);
+// Applies the lines of a controls file's content (a byte-order mark first is skipped).
+void applyControlsText(Program& program, std::string content);
 
 // Fields separated by commas or line ends; a field in double quotes may hold
 // commas. Leading and trailing blanks of an unquoted field are dropped.

@@ -12,6 +12,7 @@
 #include "config/command_line.h"
 #include "config/identity.h"
 #include "config/presets.h"
+#include "config/recovery.h"
 #include "config/settings_file.h"
 #include "config/settings_line.h"
 #include "core/control.h"
@@ -19,6 +20,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/dsp.h"
+#include "recording/folders.h"
 
 namespace qv {
 
@@ -141,13 +143,20 @@ void warmUpDsp(Program& program) {
   }
 }
 
+// One level each: a folder whose parent is missing is on a disk that is not
+// mounted, and making the whole path would put the files on the root
+// filesystem. Such a folder is reported now; a recording is refused at Start.
 void createDefaultFolders(Program& program) {
   auto paths = currentDefPaths(program);
+  std::string report;
   for (const std::string* p : {&paths.play, &paths.recording, &paths.save, &paths.log}) {
     if (p->empty()) continue;
-    std::error_code ec;  // failures are ignored: each path is checked again where it is used
-    std::filesystem::create_directories(*p, ec);
+    FolderCheck made = makeFolderOneLevel(*p);
+    if (!made.ok && report.find(made.message) == std::string::npos) report += (report.empty() ? "" : "\n") + made.message;
   }
+  if (report.empty()) return;
+  program.appendStatus(report + ". ");
+  if (Dialogs* d = program.services().dialogs) d->message(report, kProductName, MsgButtons::Ok, MsgIcon::Warning);
 }
 
 }  // namespace
@@ -266,8 +275,9 @@ StartupReport startUp(Program& program, const CommandLine& cl, const StartupHook
   program.appendStatus("Ready...");
   selectTask(program, hooks, 1);
 
-  // 21.
+  // 21. Recordings a power cut left behind are mended before anything records.
   call(hooks.beforeCommandLine);
+  repairInterruptedRecordings(program);
   return runClassicCommandLine(program, cl.classicArgs, hooks);
 }
 

@@ -25,6 +25,15 @@ std::string Program::status() {
   return c ? c->text() : std::string();
 }
 
+void Program::refuseStart(const std::string& why) {
+  setStatus(why);
+  for (auto& listener : refusalListeners_) listener(why);
+}
+
+void Program::onStartRefused(std::function<void(const std::string&)> listener) {
+  if (listener) refusalListeners_.push_back(std::move(listener));
+}
+
 void Program::pumpEvents() {
   if (services_.pump) services_.pump->processEvents();
 }

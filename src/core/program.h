@@ -109,6 +109,13 @@ class Program {
   // Stop as the Stop button does: the running loop ends after its pass.
   void requestStop() { vars_.StopFlag = true; }
 
+  // A start that did not happen (no space, no folder, no device): the reason
+  // goes to the status line and to every listener (the recording log, the
+  // UDP feedback), so a station without a screen hears of it too. The
+  // refusing code still shows its own message box.
+  void refuseStart(const std::string& why);
+  void onStartRefused(std::function<void(const std::string&)> listener);
+
   // Lets pending events run once (the loops call this every pass).
   void pumpEvents();
 
@@ -126,6 +133,7 @@ class Program {
   PublicVars vars_;
   AnalysisEngine* analysis_ = nullptr;
   std::vector<LiveParticipant*> liveParticipants_;
+  std::vector<std::function<void(const std::string&)>> refusalListeners_;
 };
 
 }  // namespace qv

@@ -3,15 +3,11 @@
 #include "core/program.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/screen_grab.h"
 #include "platform/surface.h"
 #include "recording/rec_text.h"
 
 namespace qv {
-
-ScreenCapture& screenCapture() {
-  static ScreenCapture hooks;
-  return hooks;
-}
 
 Geometry spectrogramRegion(Program& p) {
   Geometry g;
@@ -31,33 +27,14 @@ std::shared_ptr<Surface> newSurface(Program& p, int w, int h) {
   return f->create(w, h);
 }
 
-// The main window drawn from its model: every visible picture at its place.
-std::shared_ptr<Surface> renderForm(Program& p) {
-  Form& form = p.form1();
-  auto img = newSurface(p, form.width(), form.height());
-  if (!img) return nullptr;
-  img->clear();
-  for (auto& c : form.controls()) {
-    if (c->kind() != Kind::Picture || !c->visible() || !c->surface()) continue;
-    const Geometry& g = c->geometry();
-    img->blit(g.left, g.top, c->surface()->width(), c->surface()->height(), *c->surface(), 0, 0);
-  }
-  return img;
-}
-
 std::shared_ptr<Surface> grabForm(Program& p) {
-  if (auto& hook = screenCapture().grabForm) return hook();
-  return renderForm(p);
+  ScreenGrab* g = p.services().screen;
+  return g ? g->grabMainWindow() : nullptr;
 }
 
 std::shared_ptr<Surface> grabScreen(Program& p) {
-  if (auto& hook = screenCapture().grabScreen) return hook();
-  auto screen = newSurface(p, p.vars().ScreenXsize, p.vars().ScreenYsize);
-  auto form = renderForm(p);
-  if (!screen) return nullptr;
-  screen->clear();
-  if (form) screen->blit(0, 0, form->width(), form->height(), *form, 0, 0);
-  return screen;
+  ScreenGrab* g = p.services().screen;
+  return g ? g->grabScreen() : nullptr;
 }
 
 // A short pause with events served, so the window is drawn before the grab.

@@ -25,9 +25,10 @@ std::string num(long long v) { return v < 0 ? std::to_string(v) : " " + std::to_
 // An output WAV being written: emptied on creation, samples appended from 48.
 class WavOut {
  public:
-  bool create(const std::string& path) {
+  // An existing file of that name is kept: the output takes the next free suffix.
+  bool create(std::string& path) {
+    fd_ = createNewFile(path);
     path_ = path;
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd_ < 0) return false;
     uint8_t zero[48] = {};
     length_ = 0;

@@ -1,6 +1,11 @@
 #include "files/header_tools.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "core/program.h"
@@ -106,6 +111,40 @@ HeaderFix FixWavHeader(const std::string& path) {
     return r;
   }
   r.written = true;
+  return r;
+}
+
+bool hasProvisionalHeader(const std::string& path) {
+  FileByteSource f;
+  uint8_t b[44] = {};
+  if (!f.open(path) || f.readAt(0, b, 44) < 44) return false;
+  RawWavHeader h = decodeRawWavHeader(b, 44);
+  return std::memcmp(b, "RIFF", 4) == 0 && std::memcmp(b + 8, "WAVE", 4) == 0 && h.riffSize == 0 &&
+         h.dataSize == -44;
+}
+
+InterruptedRepair repairInterruptedWav(const std::string& path, bool always) {
+  InterruptedRepair r;
+  // The recorder's lock is taken here too, so a recording cannot begin on
+  // the file while it is repaired, and a recording in progress is skipped.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    r.outcome = InterruptedRepair::Failed;
+    r.message = "Cannot open " + path + ": " + std::strerror(errno);
+    return r;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    r.outcome = InterruptedRepair::BeingWritten;
+    r.message = path + " is being recorded; left alone";
+    return r;
+  }
+  if (always || hasProvisionalHeader(path)) {
+    HeaderFix fix = FixWavHeader(path);
+    r.outcome = fix.written ? InterruptedRepair::Repaired : InterruptedRepair::Failed;
+    r.message = fix.message;
+  }
+  ::close(fd);
   return r;
 }
 

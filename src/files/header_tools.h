@@ -31,6 +31,20 @@ struct HeaderFix {
 // shorter than 44 bytes or without the "RIFF" tag is never written.
 HeaderFix FixWavHeader(const std::string& path);
 
+// A recording cut off before its close (power cut, kill -9) keeps the
+// provisional sizes of an empty file, 0 and -44, which standard tools misread.
+bool hasProvisionalHeader(const std::string& path);
+
+// The start-up and command-line repair of an interrupted recording. A file
+// that a recording still holds (its exclusive advisory lock) is left alone.
+struct InterruptedRepair {
+  enum Outcome { Repaired, NotNeeded, BeingWritten, Failed } outcome = NotNeeded;
+  std::string message;  // why, for BeingWritten and Failed
+};
+// Repairs `path` (as FixWavHeader does) when its header is provisional.
+// `always`: any WAV header is rewritten from the length, provisional or not.
+InterruptedRepair repairInterruptedWav(const std::string& path, bool always = false);
+
 // Menu handlers.
 void CheckWavHeader_Click(Program& p);
 void mnuFixWavHeader_Click(Program& p);

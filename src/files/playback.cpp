@@ -202,8 +202,8 @@ void RunFilePlay(Program& p, const FileLoopHooks& hooks) {
   }
   if (!s.stereo)
     if (Control* sf = p.options2().find("SpecFormCheck"); sf && sf->checked()) p.forms().specForm().setShown(true);
-  v.ChanMode = s.stereo ? "S" : (fileChannels == 2 ? kModeLetters[monoModeOf(p)] : "M");
-  const int mode = fileChannels == 2 && !s.stereo ? monoModeOf(p) : 0;
+  v.ChanMode = s.stereo ? "S" : (fileChannels >= 2 ? kModeLetters[monoModeOf(p)] : "M");
+  const int mode = fileChannels >= 2 && !s.stereo ? monoModeOf(p) : 0;
   s.carrySamples = carry * outChannels;
 
   // The picture, its off-screen bitmap and scrolling, the detectors and the test markers.
@@ -323,7 +323,9 @@ void RunFilePlay(Program& p, const FileLoopHooks& hooks) {
     size_t got = s.reader.readFrames(s.frame, readBuf.data(), static_cast<size_t>(block));
     s.frame += static_cast<int64_t>(got);
     std::fill(readBuf.begin() + static_cast<long>(got * fileChannels), readBuf.end(), int16_t{0});
-    if (fileChannels == 2 && !s.stereo) reduceChannels(mode, readBuf.data(), static_cast<size_t>(block), 2, playBuf.data());
+    // Any number of channels the reader accepts is reduced to one as the file analysis does.
+    if (fileChannels >= 2 && !s.stereo)
+      reduceChannels(mode, readBuf.data(), static_cast<size_t>(block), fileChannels, playBuf.data());
     else std::copy(readBuf.begin(), readBuf.begin() + static_cast<long>(playBuf.size()), playBuf.begin());
   };
 

@@ -16,6 +16,7 @@ class MainWindow : public FormWindow {
   explicit MainWindow(Program& program, QWidget* parent = nullptr);
   // Asked before the window closes (the shutdown confirmation); false keeps it open.
   void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
+  bool hasCloseGuard() const { return static_cast<bool>(closeGuard_); }
 
  protected:
   void closeEvent(QCloseEvent* e) override;

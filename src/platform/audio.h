@@ -88,6 +88,10 @@ class AudioInput {
   virtual int close() = 0;
   // Words for the last failing call, for a message; empty when none.
   virtual std::string lastErrorText() const { return {}; }
+  // Gaps the device itself reported since open: moments it had samples it
+  // could not deliver (a card's or a sound server's overrun). 0 from a
+  // device that reports none.
+  virtual uint64_t gaps() const { return 0; }
   // Which standard formats the device accepts (kStandardFormats bits); asks
   // the device, so it is slow: for diagnostics, not for every listing.
   virtual uint32_t formatMask(int device) {

@@ -14,6 +14,14 @@ class RealFft {
   // In-place forward real FFT of 2^order floats, unscaled. Output packed as
   // complex bins 0..N/2: bin b at floats 2b and 2b+1; `work` must hold N + 2.
   virtual void forward(float* work) = 0;
+  // Out of place: reads in[0..N-1], leaving it as it was, and writes the
+  // packed bins to out[0..N+1]; the arrays must not overlap. False, with
+  // nothing touched, when only the in-place transform is offered.
+  virtual bool forwardInto(const float* in, float* out) {
+    (void)in;
+    (void)out;
+    return false;
+  }
 };
 
 class Dsp {

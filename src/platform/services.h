@@ -14,6 +14,7 @@ class DiskInfo;
 class Network;
 class SurfaceFactory;
 class TextLink;
+class ScreenGrab;
 
 struct Services {
   AudioInput* audioIn = nullptr;
@@ -26,6 +27,7 @@ struct Services {
   Network* net = nullptr;
   SurfaceFactory* surfaces = nullptr;
   TextLink* textLink = nullptr;
+  ScreenGrab* screen = nullptr;
 };
 
 }  // namespace qv

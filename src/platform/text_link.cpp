@@ -53,6 +53,17 @@ std::string linkDatagram(const std::string& item, const std::string& text) {
   return item.empty() ? text : item + "\t" + text;
 }
 
+void splitLinkDatagram(const std::string& datagram, std::string& item, std::string& text) {
+  const size_t tab = datagram.find('\t');
+  if (tab == std::string::npos) {
+    item.clear();
+    text = datagram;
+    return;
+  }
+  item = datagram.substr(0, tab);
+  text = datagram.substr(tab + 1);
+}
+
 UdpTextLink::UdpTextLink(Network& net) : net_(net) {}
 
 UdpTextLink::~UdpTextLink() = default;
@@ -63,6 +74,29 @@ std::string UdpTextLink::send(const LinkAddress& to, const std::string& item, co
   if (!socket_->send(to.host, to.port, linkDatagram(item, text)))
     return "cannot send to " + to.host + ":" + std::to_string(to.port);
   return {};
+}
+
+std::string UdpTextLink::listen(const LinkAddress& at, Heard heard) {
+  stopListening();
+  listener_ = net_.udp();
+  if (!listener_) return "no network";
+  if (!listener_->bind(at.port)) {
+    listener_.reset();
+    return "port " + std::to_string(at.port) + " is in use";
+  }
+  listener_->onReceive([this, heard = std::move(heard)](const std::string& data, const std::string&, int fromPort) {
+    // What this program itself sends to a topic on this machine is not incoming text.
+    if (socket_ && fromPort == socket_->localPort()) return;
+    std::string item, text;
+    splitLinkDatagram(data, item, text);
+    heard(item, text);
+  });
+  return {};
+}
+
+void UdpTextLink::stopListening() {
+  if (listener_) listener_->close();
+  listener_.reset();
 }
 
 }  // namespace qv

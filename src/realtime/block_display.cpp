@@ -142,7 +142,7 @@ bool BlockDisplay::monoColumns(int from, int to, const RunParams& run) {
     if (h > 0 && r.hasSpectrum) {
       draw_.paintMono(x, eng.column(), pal);
       if (trackerOn_) tracker_.TrackColumn(view, draw_.target());
-      if (onColumn) onColumn(eng.column(), h);
+      for (auto& watch : columnWatchers) watch(eng.column(), h);
     }
     linear = linear || r.linear;
     const int X = draw_.pictureX(x, v.ColumnX);
@@ -181,7 +181,7 @@ void BlockDisplay::stereoColumns(int from, int to, const RunParams& run) {
       const ColumnResult& r = eng.ComputeSpectrumColumn(s + ch, v);
       if (h > 0 && r.hasSpectrum) {
         draw_.paintStereo(x, ch, eng.column(), pal, rb);
-        if (onColumn) onColumn(eng.column(), h);
+        for (auto& watch : columnWatchers) watch(eng.column(), h);
       }
       const int lo = static_cast<int>(std::nearbyint(std::clamp(r.min / 2048.0f, -64.0f, 64.0f)));
       const int hi = static_cast<int>(std::nearbyint(std::clamp(r.max / 2048.0f, -64.0f, 64.0f)));

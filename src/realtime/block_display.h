@@ -80,8 +80,9 @@ class BlockDisplay {
   const LevelTrigger& trigger() const { return trigger_; }
   bool trackerOn() const { return trackerOn_; }
 
-  // Called with each finished column's display values.
-  std::function<void(const float*, int)> onColumn;
+  // Watchers of each finished column's display values (tests and
+  // benchmarks look at the columns; the program itself has none).
+  std::vector<std::function<void(const float*, int)>> columnWatchers;
 
  private:
   void drawMarks(int X, int64_t windowStart, int scanStep);

@@ -62,6 +62,7 @@ int Capture::open(int device, int sampleRate, int channels, int blockSize, int n
   next_ = passStart_ = 0;
   stalled_ = false;
   lostBefore_ = 0;
+  gapsSeen_ = in_->gaps();
   p_.vars().FailCount = 0;
   label20_ = p_.form1().find("Label20");
   label21_ = p_.form1().find("Label21");
@@ -120,7 +121,12 @@ bool Capture::afterVisit() {
   // Judged once the pass has visited every slot, on what this pass found: a
   // mark left from an earlier pass belongs to a buffer that has been queued
   // again since, so it proves nothing about the device running dry.
-  if (lastVisited_ != nbuf_ - 1 || fullThisPass_ < nbuf_) return false;
+  if (lastVisited_ != nbuf_ - 1) return false;
+  // A gap the device reported itself is a lost stretch of samples too.
+  const uint64_t gaps = in_->gaps();
+  const bool deviceGap = gaps != gapsSeen_;
+  gapsSeen_ = gaps;
+  if (fullThisPass_ < nbuf_ && !deviceGap) return false;
   fullThisPass_ = 0;
   ++p_.vars().FailCount;
   return true;

@@ -54,8 +54,9 @@ class Capture {
   // After every slot visit: the busy count (slots found full at their last
   // visit) in Label20 and its largest value of the run in Label21. At the
   // visit that ends a pass (the last slot) in which every slot was found full
-  // - the device may have run dry - FailCount grows by one. True when a fail
-  // was counted (the loop logs "Fail" while recording).
+  // - the device may have run dry - or since which the device reported a gap
+  // of its own, FailCount grows by one. True when a fail was counted (the
+  // loop logs "Fail" while recording).
   bool afterVisit();
 
   // Stops the device; buffers already filled stay readable. Close follows.
@@ -92,6 +93,7 @@ class Capture {
   int passStart_ = 0;
   bool stalled_ = false;  // this pass met a buffer not yet filled
   int64_t lostBefore_ = 0;
+  uint64_t gapsSeen_ = 0;  // the device's own gap count at the last pass end
   Control* label20_ = nullptr;
   Control* label21_ = nullptr;
   int shown20_ = -1;

@@ -124,6 +124,7 @@ void ReportWaveOpenError(Program& p, int code) {
   std::string text = "Couldn't open wave device due to Error " + std::string(num, static_cast<size_t>(n));
   if (code == kWaveBadFormat) text += " BADFORMAT";
   if (Dialogs* d = p.services().dialogs) d->message(text, "Quorvel", MsgButtons::Ok, MsgIcon::Warning);
+  p.refuseStart(text);
   p.form1()["Frame1"].setEnabled(true);
   p.form1()["StartStop"].setCaption("RESET");
 }

@@ -84,6 +84,11 @@ bool LiveLoop::setUp(bool stereo) {
   Form& f = p_.form1();
   PublicVars& v = p_.vars();
 
+  // The two-channel loop needs at least 4096 words a block (2048 frames):
+  // the box is rewritten, so the run and the operator see the same size.
+  if (stereo_)
+    if (Control* block = f.find("Combo1"); block && block->number() < 4096) block->setText("4096");
+
   // 1-8: buffers, settings, clamps, derived values, window table.
   nbuf_ = Capture::WaveInBuffers(p_);
   Control& spec = f["SpecGram"];
@@ -131,7 +136,7 @@ bool LiveLoop::setUp(bool stereo) {
   }
   // Without a bitmap the columns fill the picture's image rows.
   run_.DisplayHeight = display_.displayHeight();
-  display_.onColumn = onColumn;
+  display_.columnWatchers = columnWatchers;
 
   // 12. Counters, dither, RAM buffer.
   blocks_ = 0;

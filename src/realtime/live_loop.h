@@ -62,9 +62,9 @@ class LiveLoop {
   const FrequencyTracker& tracker() const { return display_.tracker(); }
   const LevelTrigger& trigger() const { return display_.trigger(); }
 
-  // Called with each finished column's display values (tests, spectrum views);
-  // taken at set-up.
-  std::function<void(const float*, int)> onColumn;
+  // Watchers of each finished column's display values (tests and
+  // benchmarks; the program itself has none); taken at set-up.
+  std::vector<std::function<void(const float*, int)>> columnWatchers;
 
  private:
   void run(bool stereo);

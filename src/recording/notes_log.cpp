@@ -7,6 +7,7 @@
 #include "core/program.h"
 #include "platform/clock.h"
 #include "recording/rec_text.h"
+#include "recording/folders.h"
 
 namespace qv {
 
@@ -48,11 +49,15 @@ bool NotesLog::write(const std::string& note) {
   else
     text += p_.vars().FileTime + sep + note + "\r\n";
 
-  // A missing log folder is made rather than losing the note.
+  // A missing log folder is made rather than losing the note, one level
+  // only: a missing parent is an unmounted disk, said in the status line.
   const std::string folder = rec::folderOf(path);
   if (!folder.empty()) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    FolderCheck made = makeFolderOneLevel(folder);
+    if (!made.ok) {
+      p_.setStatus("Note not written to " + path + ": " + made.message);
+      return false;
+    }
   }
   FILE* f = std::fopen(path.c_str(), "ab");
   bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();

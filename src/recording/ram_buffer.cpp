@@ -116,7 +116,10 @@ bool RamBuffer::writeRanges(const std::string& file, int64_t from1, int64_t to1,
   setGaps(meta, std::move(gaps));
   WavWriter w;
   error_.clear();
+  saved_.clear();
+  // A file of that name is never overwritten: the save takes the next free suffix.
   bool ok = w.create(file, channels_, rate_);
+  if (ok) saved_ = w.path();
   for (auto [from, to] : {std::pair{from1, to1}, std::pair{from2, to2}}) {
     for (int64_t i = from; ok && i < to; i += kChunkWords) {
       const int64_t n = std::min(kChunkWords, to - i);
@@ -143,15 +146,24 @@ bool RamBuffer::SaveWholeBuffer(const std::string& file) {
   return writeRanges(file, 0, pointer_, 0, 0);
 }
 
+double RamBuffer::capacitySeconds() const {
+  return static_cast<double>(size_) / std::max(1, channels_) / std::max(1, rate_);
+}
+
 bool RamBuffer::SaveBufferSpan(const std::string& file, float seconds) {
-  int64_t span = static_cast<int64_t>(std::floor(static_cast<double>(rate_) * seconds * channels_ /
-                                                 static_cast<double>(kChunkWords))) *
-                 kChunkWords;
-  if (size_ < span) {
+  if (!(seconds > 0)) {
+    error_ = "the number of seconds must be above 0";
+    return false;
+  }
+  // In floating point first: an absurd number of seconds must not overflow
+  // the word count, it simply asks for more than the buffer holds.
+  const double chunks = std::floor(static_cast<double>(rate_) * seconds * channels_ / static_cast<double>(kChunkWords));
+  if (!(chunks * kChunkWords <= static_cast<double>(size_))) {
     if (Dialogs* d = p_.services().dialogs)
       d->message("Buffer shorter than requested", "", MsgButtons::Ok, MsgIcon::Information);
     return SaveWholeBuffer(file);
   }
+  int64_t span = static_cast<int64_t>(chunks) * kChunkWords;
   if (pointer_ < span && !filled_) span = pointer_;
   if (pointer_ < span) return writeRanges(file, size_ + pointer_ - span, size_, 0, pointer_);
   return writeRanges(file, pointer_ - span, pointer_, 0, 0);
@@ -170,10 +182,7 @@ std::string RamBuffer::automaticName() const {
   Control* udp = p_.options0().find("AddUDP");
   if ((gps && gps->checked()) || (udp && udp->checked())) {
     Control* label = p_.form1().find("DDETXT");
-    std::string text = rec::trimBlanks(label ? label->caption() : p_.vars().DDETXT);
-    for (char& ch : text)
-      if (ch == '/') ch = '-';
-    name += " " + text;
+    name += " " + rec::fileNameSafe(rec::trimBlanks(label ? label->caption() : p_.vars().DDETXT));
   }
   return name;
 }
@@ -192,16 +201,15 @@ static void reportSaveError(Program& p, const std::string& error) {
 
 void RamBuffer::saveAutomatic(float seconds) {
   if (!active(false)) return;
-  const std::string name = automaticName();
-  // Two saves within one second would share the name.
-  const std::string file = uniqueFilePath(recordingFolder() + name + ".wav");
+  // Two saves within one second share the name; the second takes a suffix.
+  const std::string file = recordingFolder() + automaticName() + ".wav";
   p_.setStatus("Saving Buffer...");
   const bool ok = seconds > 0 ? SaveBufferSpan(file, seconds) : SaveWholeBuffer(file);
   if (!ok) {
     reportSaveError(p_, error_);
     return;
   }
-  p_.setStatus("Saved <" + rec::removeExtension(rec::fileNameOf(file)) + ">");
+  p_.setStatus("Saved <" + rec::removeExtension(rec::fileNameOf(saved_)) + ">");
 }
 
 void RamBuffer::SaveBuffer_Click() { saveAutomatic(0); }
@@ -226,7 +234,7 @@ void RamBuffer::saveChosen(float seconds) {
     reportSaveError(p_, error_);
     return;
   }
-  p_.setStatus("Saved <" + rec::removeExtension(rec::fileNameOf(file)) + ">");
+  p_.setStatus("Saved <" + rec::removeExtension(rec::fileNameOf(saved_)) + ">");
 }
 
 void RamBuffer::SaveBufferAs_Click() {
@@ -237,8 +245,19 @@ void RamBuffer::SaveBufferPartial_Click() {
   if (!active(false)) return;
   Dialogs* d = p_.services().dialogs;
   if (!d) return;
-  const double seconds = leadingNumber(d->input("How many seconds ", "Save Buffer Partial", ""));
-  if (!(seconds >= 1)) return;
+  const std::string answer = d->input("How many seconds ", "Save Buffer Partial", "");
+  if (rec::trimBlanks(answer).empty()) return;  // cancelled
+  // Anything but whole seconds the buffer can hold is refused before the
+  // save dialog, and the buffer is kept for the next try.
+  const double seconds = leadingNumber(answer);
+  const double held = capacitySeconds();
+  if (!(seconds >= 1) || !(seconds <= held)) {
+    const std::string text = "\"" + answer + "\" is not a number of seconds from 1 to" +
+                             rec::numText(std::floor(held)) + " (what the buffer holds); nothing was saved";
+    p_.setStatus(text);
+    d->message(text, "Save Buffer Partial", MsgButtons::Ok, MsgIcon::Warning);
+    return;
+  }
   saveChosen(static_cast<float>(seconds));
 }
 
@@ -249,7 +268,7 @@ void RamBuffer::saveTemp() {
     reportSaveError(p_, error_);
     return;
   }
-  if (openFile) openFile(file);
+  openFile_(saved_);
 }
 
 void RamBuffer::AnalyzeBuffer_Click() {

@@ -19,7 +19,8 @@ class Program;
 
 class RamBuffer : public LiveParticipant {
  public:
-  explicit RamBuffer(Program& p) : p_(p) {}
+  // `openFile` opens a saved file for file analysis ("Analyze Buffer", "Play Buffer").
+  RamBuffer(Program& p, std::function<void(const std::string&)> openFile) : p_(p), openFile_(std::move(openFile)) {}
 
   bool setUp(Program& p, const RunParams& run) override;
   void block(const int16_t* samples, int count) override;
@@ -29,7 +30,9 @@ class RamBuffer : public LiveParticipant {
   // Whole valid content in time order. False (buffer kept) when the file
   // cannot be written; the reason is in lastError().
   bool SaveWholeBuffer(const std::string& file);
-  // The last `seconds` (whole 2048-word chunks). Same failure rule.
+  // The last `seconds` (whole 2048-word chunks); more than the buffer holds
+  // saves the whole buffer after saying so. Same failure rule, and seconds
+  // that are not a positive number write nothing.
   bool SaveBufferSpan(const std::string& file, float seconds);
 
   // Menu and button handlers.
@@ -42,9 +45,6 @@ class RamBuffer : public LiveParticipant {
   void AnalyzeBuffer_Click();
   void PlayBuffer_Click();
 
-  // Opens a saved file for file analysis ("Analyze Buffer", "Play Buffer").
-  std::function<void(const std::string&)> openFile;
-
   bool RamRecording() const { return recording_; }
   int64_t RamBufferSize() const { return size_; }
   int64_t RamBufferPointer() const { return pointer_; }
@@ -52,6 +52,13 @@ class RamBuffer : public LiveParticipant {
   int RamBufferMode() const { return mode_; }
   const std::vector<int16_t>& words() const { return buffer_; }
   const std::string& lastError() const { return error_; }
+  // The file the last save wrote: the name asked for, or the next free
+  // suffix when a file of that name was there already.
+  const std::string& lastSaved() const { return saved_; }
+  // The opener the buffer was made with is callable.
+  bool hasFileOpener() const { return static_cast<bool>(openFile_); }
+  // Seconds the buffer holds when full.
+  double capacitySeconds() const;
   // "buffer end at " + date-time stamp (+ GPS text), without folder or extension.
   std::string automaticName() const;
 
@@ -64,6 +71,7 @@ class RamBuffer : public LiveParticipant {
   std::string recordingFolder() const;
 
   Program& p_;
+  std::function<void(const std::string&)> openFile_;
   std::vector<int16_t> buffer_;
   bool recording_ = false;
   int64_t size_ = 0;
@@ -77,6 +85,7 @@ class RamBuffer : public LiveParticipant {
   // When the newest word was captured, and where (by word) frames were lost.
   std::optional<GuanoTime> newestEnd_;
   GapTrack gaps_;
+  std::string saved_;
 };
 
 // Attaches the buffer menu items and buttons to `buffer`.

@@ -1,5 +1,7 @@
 #include "recording/rec_text.h"
 
+#include <cstring>
+
 #include "analysis/text_format.h"
 
 #include <cmath>
@@ -81,6 +83,14 @@ std::string trimBlanks(const std::string& s) {
   if (a == std::string::npos) return {};
   size_t b = s.find_last_not_of(' ');
   return s.substr(a, b - a + 1);
+}
+
+std::string fileNameSafe(std::string s) {
+  for (char& c : s) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F || std::strchr("/\\:*?<>|\"", c)) c = '-';
+  }
+  return s;
 }
 
 }  // namespace rec

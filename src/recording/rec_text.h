@@ -45,6 +45,10 @@ std::string removeColons(const std::string& s);
 // Appends "/" to a non-empty folder that lacks it.
 std::string withSlash(const std::string& folder);
 std::string trimBlanks(const std::string& s);
+// A part of a file name (GPS text, prefix, postfix, note text): every
+// character that a folder separator or a FAT or exFAT card refuses
+// (/ \ : * ? < > | " and control characters) becomes "-".
+std::string fileNameSafe(std::string s);
 
 }  // namespace rec
 }  // namespace qv

@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/disk.h"
+#include "recording/folders.h"
 #include "recording/station.h"
 
 namespace qv {
@@ -34,13 +35,9 @@ std::string textOf(Program& p, const char* name) {
   return c ? c->text() : std::string();
 }
 
-// A name part may not carry a folder separator: GPS text, prefix or postfix
-// with a "/" would send the file into a folder that does not exist.
-std::string safeNamePart(std::string s) {
-  for (char& c : s)
-    if (c == '/' || c == '\0') c = '-';
-  return s;
-}
+// A name part may not carry a folder separator (the file would go into a
+// folder that does not exist) nor a character a FAT card refuses.
+std::string safeNamePart(const std::string& s) { return rec::fileNameSafe(s); }
 
 int fileModeOf(Program& p) {
   Control* c = opt0(p, "FileModeCombo");
@@ -353,12 +350,12 @@ void SetPath_Click(Program& p) {
   field->setText(folder);
 }
 
-void createRecordingFolder(Program& p) {
+FolderCheck createRecordingFolder(Program& p) {
   std::string folder = rec::withSlash(textOf(p, "FileRecPathField"));
-  if (folder.empty()) return;
-  // One level only, like the operator's own folder: a missing parent means
-  // an unmounted disk, and the recording must not land on another one.
-  ::mkdir(folder.c_str(), 0777);
+  if (folder.empty()) return {true, {}};
+  // One level only: a missing parent means an unmounted disk, and the
+  // recording must not land on another one.
+  return makeFolderOneLevel(folder);
 }
 
 namespace {
@@ -402,6 +399,7 @@ void checkSeparator(Program& p, std::string& lastGood) {
 
 void installRecordingFiles(Program& p) {
   p.vars().RecLogFile = p.programFile("RecLog.Log");
+  p.onStartRefused([&p](const std::string& why) { AppendRecLog(p, "Not started: " + why); });
   auto st = std::make_shared<RecFilesState>();
   Form& o = p.options0();
   if (Control* size = o.find("FileMaxSizeCombo")) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "recording/folders.h"
 #include "recording/rec_text.h"
 #include "recording/wav_file.h"
 
@@ -109,8 +110,9 @@ std::string freeSpaceText(int64_t freeKB, const std::string& folder);
 void SetExactTime_Click(Program& p);
 void SetPath_Click(Program& p);
 
-// Start-up: one attempt at creating the recording folder; failures ignored.
-void createRecordingFolder(Program& p);
+// One attempt at making the recording folder, one level only (at start-up
+// and again at Start); not ok, with the reason, when its parent is missing.
+FolderCheck createRecordingFolder(Program& p);
 
 // Attaches the handlers and fixes RecLogFile.
 void installRecordingFiles(Program& p);

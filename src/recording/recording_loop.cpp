@@ -1,9 +1,7 @@
 #include "recording/recording_loop.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -19,35 +17,12 @@ namespace qv {
 
 namespace {
 
-bool exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
-
-// A missing or read-only folder has no space either; say which it is.
-std::string noSpaceWhy(const std::string& folder) {
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return " (the folder does not exist)";
-  if (::access(folder.c_str(), W_OK) != 0) return " (the folder is not writable)";
-  return {};
-}
-
 Control* f1(Program& p, const char* name) { return p.form1().find(name); }
 Control* o0(Program& p, const char* name) { return p.options0().find(name); }
 
 bool checkedIn(Control* c) { return c && c->checked(); }
 
 }  // namespace
-
-std::string uniqueFilePath(const std::string& path) {
-  if (!exists(path)) return path;
-  const std::string stem = rec::removeExtension(path);
-  const std::string ext = path.substr(stem.size());
-  for (int n = 2;; ++n) {
-    std::string candidate = stem + "-" + std::to_string(n) + ext;
-    if (!exists(candidate)) return candidate;
-  }
-}
 
 void RecordingLoop::log(const std::string& message, RecLogKind kind) { AppendRecLog(p_, message, kind); }
 
@@ -62,8 +37,10 @@ bool RecordingLoop::setUp(Program& p, const RunParams& run) {
   channels_ = std::max(1, v.Channels);
   rate_ = v.SampleRate;
   Dialogs* dialogs = p.services().dialogs;
+  // Every refusal is shown, put in the status line, logged and told to a remote commander.
   auto refuse = [&](const std::string& text) {
     if (dialogs) dialogs->message(text, "Recording", MsgButtons::Ok, MsgIcon::Warning);
+    p.refuseStart(text);
     if (Control* b = f1(p, "StartStop")) b->setCaption("REC Start");
     return false;
   };
@@ -71,10 +48,18 @@ bool RecordingLoop::setUp(Program& p, const RunParams& run) {
   std::string error;
   if (!readRecordingLimits(p, limits_, &error)) return refuse(error);
   folder_ = rec::withSlash(o0(p, "FileRecPathField") ? o0(p, "FileRecPathField")->text() : std::string());
+  // A folder that is missing is made when its parent is there; a missing
+  // parent is an unmounted disk, and the recording must not go elsewhere.
+  const FolderCheck folderCheck = createRecordingFolder(p);
   int64_t neededKB = limits_.maxFileKB;
   const int tries = checkedIn(o0(p, "SpanDiskCheck")) ? 9 : 1;
-  if (!FindDriveWithSpace(p, folder_, neededKB, tries))
-    return refuse("Not enough space on " + folder_ + noSpaceWhy(folder_));
+  const std::string asked = folder_;
+  if (!FindDriveWithSpace(p, folder_, neededKB, tries)) {
+    if (!folderCheck.ok) return refuse(folderCheck.message);
+    DiskInfo* disk = p.services().disk;
+    if (disk && IsDriveWritable(*disk, asked) != 1) return refuse("Cannot write to " + asked);
+    return refuse("Not enough space on " + folder_);
+  }
 
   zeros_.assign(static_cast<size_t>(std::max(run.BlockSize, 2)), 0);
   v.FileType = 1;
@@ -89,17 +74,12 @@ bool RecordingLoop::setUp(Program& p, const RunParams& run) {
 
   resetFileMetadata();
   CreateFileName(p, v.RecFile, namePart_, fileIndexNum_, folder_);
-  // The first file of a run replaces an older file of that name.
-  if (FileExists(v.RecFile)) std::remove(v.RecFile.c_str());
+  // A file of that name is kept: the recording takes the next free suffix.
+  if (!writer_.create(v.RecFile, channels_, rate_)) return refuse(writer_.error());
+  v.RecFile = writer_.path();
   const std::string device = f1(p, "Combo10") ? f1(p, "Combo10")->text() : std::string();
   log(reclog::runStart(channels_, rate_, device, run.BlockSize));
   log(reclog::creating(v.RecFile, o0(p, "FileModeCombo") ? o0(p, "FileModeCombo")->text() : std::string()));
-  if (!writer_.create(v.RecFile, channels_, rate_)) {
-    const std::string reason = writer_.error();
-    log("Stop: " + reason, RecLogKind::RunError);
-    p.setStatus(reason);
-    return refuse(reason);
-  }
   active_ = true;
   statusText_ = recStatusText(p, v.RecFile);
   return true;
@@ -142,8 +122,29 @@ bool RecordingLoop::writeBlock(const int16_t* samples, int count) {
   if (count <= 0) return true;
   noteWrite(count);
   if (writer_.append(samples, static_cast<size_t>(count))) return true;
-  failRun(writer_.error());
+  // A disk that filled before its free space was seen low: the block goes
+  // to the next span folder instead of being lost.
+  if (writer_.errorCode() == ENOSPC && spanAfterFullDisk() && writer_.append(samples, static_cast<size_t>(count)))
+    return true;
+  if (!failed_) failRun(writer_.error());
   return false;
+}
+
+bool RecordingLoop::spanAfterFullDisk() {
+  if (limits_.fileMode != 3 || !checkedIn(o0(p_, "SpanDiskCheck")) || nextSpanFolder(p_, folder_).empty())
+    return false;
+  PublicVars& v = p_.vars();
+  const std::string reason = writer_.error();
+  if (!closeCurrent("Disk Full - Closing  ")) return false;
+  SpanResult r = spanToNextFolder(p_, folder_, limits_.maxFileKB);
+  if (!r.carryOn) {
+    failed_ = true;
+    v.StopFlag = true;
+    p_.setStatus("Recording stopped: " + reason);
+    return false;
+  }
+  folder_ = r.folder;
+  return openNext("Creating ");
 }
 
 void RecordingLoop::block(const int16_t* samples, int count) {
@@ -232,15 +233,16 @@ bool RecordingLoop::openNext(const std::string& creatingWord) {
   Control* maxFiles = o0(p_, "MaxNFiles");
   if (maxFiles && fileIndexNum_ > maxFiles->intNumber()) v.StopFlag = true;
   CreateFileName(p_, v.RecFile, namePart_, fileIndexNum_, folder_);
-  // Two files begun within one second would share a timestamped name.
-  v.RecFile = uniqueFilePath(v.RecFile);
   v.FileTime.clear();
   resetFileMetadata();
-  log(reclog::created(creatingWord, v.RecFile));
+  // Two files begun within one second share a timestamped name: the writer takes the next suffix.
   if (!writer_.create(v.RecFile, channels_, rate_)) {
+    log(reclog::created(creatingWord, v.RecFile));
     failRun(writer_.error());
     return false;
   }
+  v.RecFile = writer_.path();
+  log(reclog::created(creatingWord, v.RecFile));
   statusText_ = recStatusText(p_, v.RecFile);
   refreshRunLabel();
   return true;
@@ -335,13 +337,13 @@ void RecordingLoop::tearDown() {
   zeros_.shrink_to_fit();
 }
 
-LiveRecordingParts installLiveRecording(Program& p) {
+LiveRecordingParts installLiveRecording(Program& p, std::function<void(const std::string&)> openFile) {
   struct Parts {
-    explicit Parts(Program& prog) : buffer(prog), recording(prog) {}
+    Parts(Program& prog, std::function<void(const std::string&)> open) : buffer(prog, std::move(open)), recording(prog) {}
     RamBuffer buffer;
     RecordingLoop recording;
   };
-  auto parts = std::make_shared<Parts>(p);
+  auto parts = std::make_shared<Parts>(p, std::move(openFile));
   p.liveParticipants().push_back(&parts->buffer);
   p.liveParticipants().push_back(&parts->recording);
   // The menu handlers own the parts, so they live as long as the forms.

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,6 @@ namespace qv {
 
 class Program;
 class RamBuffer;
-
-// `path` itself when no file has that name, otherwise the first free
-// "name-2.wav", "name-3.wav", ... (the extension kept).
-std::string uniqueFilePath(const std::string& path);
 
 class RecordingLoop : public LiveParticipant {
  public:
@@ -54,6 +51,10 @@ class RecordingLoop : public LiveParticipant {
   // Closes the file with its metadata; false (reason in writer_.error()) on failure.
   bool closeWriter();
   void resetFileMetadata();
+  // After a write failed on a full disk in multiple-file mode with spanning:
+  // closes and patches the file and opens the next one in the next span
+  // folder, logged like a planned switch. False when there is none.
+  bool spanAfterFullDisk();
   // Closes the current file (header patched) and logs `closingWord`.
   bool closeCurrent(const std::string& closingWord);
   // Counter, next name, header, open, labels. False when the new file cannot be made.
@@ -91,11 +92,12 @@ class RecordingLoop : public LiveParticipant {
 };
 
 // Creates the RAM buffer and the recording participants and registers them
-// with the program, the buffer first. Both live as long as the program's forms.
+// with the program, the buffer first. Both live as long as the program's
+// forms. `openFile` opens the buffer's "temp.wav" for file analysis.
 struct LiveRecordingParts {
   RamBuffer* ramBuffer = nullptr;
   RecordingLoop* recording = nullptr;
 };
-LiveRecordingParts installLiveRecording(Program& p);
+LiveRecordingParts installLiveRecording(Program& p, std::function<void(const std::string&)> openFile);
 
 }  // namespace qv

@@ -1,6 +1,7 @@
 #include "recording/wav_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -133,22 +134,56 @@ bool finishWavFile(int fd, const std::string& path, int64_t dataEnd, int channel
   return true;
 }
 
+int createNewFile(std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const size_t dot = path.find_last_of('.');
+  const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  const std::string stem = hasExt ? path.substr(0, dot) : path;
+  const std::string ext = hasExt ? path.substr(dot) : std::string();
+  // Two recordings begun in the same second share a timestamped name; so
+  // may a file left by another program. Either way the next suffix is taken.
+  constexpr int kMaxSuffix = 100000;
+  for (int n = 1; n <= kMaxSuffix; ++n) {
+    std::string candidate = n == 1 ? path : stem + "-" + std::to_string(n) + ext;
+    int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      path = std::move(candidate);
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+bool fileBeingWritten(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool locked = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return locked;
+}
+
 WavWriter::~WavWriter() { close(); }
 
 bool WavWriter::fail(const std::string& what, int err) {
   error_ = reason(what, path_, err);
+  errorCode_ = err;
   return false;
 }
 
-bool WavWriter::create(const std::string& path, int channels, int sampleRate) {
+bool WavWriter::create(const std::string& wanted, int channels, int sampleRate) {
   if (isOpen()) close();
-  path_ = path;
+  path_ = wanted;
   channels_ = channels < 1 ? 1 : channels;
   rate_ = sampleRate;
   error_.clear();
+  errorCode_ = 0;
   pos_ = length_ = 0;
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  fd_ = createNewFile(path_);
   if (fd_ < 0) return fail("Cannot create", errno);
+  // Held until close: a repair at another start-up must not patch a file still growing.
+  ::flock(fd_, LOCK_EX | LOCK_NB);
   auto h = buildWavHeader(0, channels_, rate_);
   int err = 0;
   if (!writeAll(fd_, h.data(), h.size(), 0, &err)) {
@@ -169,12 +204,19 @@ bool WavWriter::append(const int16_t* samples, size_t count) {
   const int64_t bytes = static_cast<int64_t>(count) * 2;
   if (pos_ + bytes > kWavMaxFileBytes) {
     error_ = path_ + " reached the 4 GB a WAV file can hold";
+    errorCode_ = EFBIG;
     return false;
   }
   int err = 0;
   // Samples are little-endian on disk, as on every machine this runs on.
   static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__);
-  if (!writeAll(fd_, samples, static_cast<size_t>(bytes), pos_, &err)) return fail("Cannot write to", err);
+  if (!writeAll(fd_, samples, static_cast<size_t>(bytes), pos_, &err)) {
+    // Part of the block may have landed; the file ends where it ended before.
+    // Should that fail too, the header patch counts whatever is there.
+    const int cut = ::ftruncate(fd_, length_);
+    (void)cut;
+    return fail("Cannot write to", err);
+  }
   pos_ += bytes;
   if (pos_ > length_) length_ = pos_;
   return true;

@@ -34,6 +34,18 @@ bool finishWavFile(int fd, const std::string& path, int64_t dataEnd, int channel
 // when the file cannot be opened or written or is too long for a WAV header.
 bool WriteWavHeader(const std::string& path, int channels, int sampleRate, std::string* error = nullptr);
 
+// Opens a new file for writing at `path`, or, when a file of that name
+// exists (whoever made it), at the first free "name-2.ext", "name-3.ext", ...
+// An existing file is never opened, let alone truncated. On success `path`
+// holds the name taken and the descriptor is returned; -1 with errno set
+// otherwise.
+int createNewFile(std::string& path);
+
+// A file being written by WavWriter holds an exclusive advisory lock (flock)
+// from creation to close: other processes, and repairs, leave it alone.
+// True when `path` is locked that way right now.
+bool fileBeingWritten(const std::string& path);
+
 // A recording file from creation to the final header. Writes go straight to
 // the file (no allocation per block); every failure returns false and leaves
 // a reason in error(), so the caller can log it and stop.
@@ -44,11 +56,14 @@ class WavWriter {
   WavWriter(const WavWriter&) = delete;
   WavWriter& operator=(const WavWriter&) = delete;
 
-  // Starts the file empty (an old file of that name is truncated), writes the
-  // provisional header and positions at byte 48.
-  bool create(const std::string& path, int channels, int sampleRate);
+  // Creates a new file at `wanted` or, when that name is taken, at the next
+  // free suffix (createNewFile), locks it, writes the provisional header and
+  // positions at byte 48. path() is the name taken.
+  bool create(const std::string& wanted, int channels, int sampleRate);
   // Appends at the current position. Refused (nothing written) when the file
-  // would grow past the 4 GB a WAV header can describe.
+  // would grow past the 4 GB a WAV header can describe. A failed append
+  // leaves the file as it was before it (a partly written block is cut off),
+  // so the block can be written again elsewhere.
   bool append(const int16_t* samples, size_t count);
   // Circular recording: the next write goes to byte 48 again.
   bool rewind();
@@ -66,6 +81,8 @@ class WavWriter {
   int channels() const { return channels_; }
   int sampleRate() const { return rate_; }
   const std::string& error() const { return error_; }
+  // errno of the last failure (ENOSPC: the disk is full); 0 for the others.
+  int errorCode() const { return errorCode_; }
 
  private:
   bool fail(const std::string& what, int err);
@@ -77,6 +94,7 @@ class WavWriter {
   int64_t pos_ = 0;
   int64_t length_ = 0;
   std::string error_;
+  int errorCode_ = 0;
 };
 
 }  // namespace qv

@@ -271,6 +271,12 @@ std::shared_ptr<RemoteCommander> installRemote(Program& p) {
   attach("AddUDP", Event::Click, &RemoteCommander::AddUDP_Click);
   attach("AddGPS", Event::Click, &RemoteCommander::AddGPS_Click);
   attach("LocalPort1", Event::Change, &RemoteCommander::LocalPort1_Change);
+  // A start that was refused (no space, no folder, no device) is answered
+  // like a command, so a station driven from afar learns why nothing runs.
+  p.onStartRefused([weak = std::weak_ptr<RemoteCommander>(r), &p](const std::string& why) {
+    auto c = weak.lock();
+    if (c && p.options0()["chkUDPSlave"].checked()) c->broadcast2("REFUSED " + why);
+  });
   return r;
 }
 

@@ -85,7 +85,8 @@ class RemoteCommander {
 };
 
 // Attaches the handlers of the remote controls. The commander lives as long
-// as the controls; the pointer is for callers that want to reach it.
+// as the controls; the pointer is for callers that want to reach it. A
+// refused start goes to the feedback address as "REFUSED " + the reason.
 std::shared_ptr<RemoteCommander> installRemote(Program& p);
 
 }  // namespace qv

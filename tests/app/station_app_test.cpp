@@ -127,14 +127,16 @@ TEST(StationApp, NoForeignMessagesOnStderrWithoutASoundCard) {
 // Runs that cannot start, or end on an error, end with status 1; the reason is on stderr.
 TEST(StationApp, ExitStatusOneForARunThatCannotStartOrEndsOnAnError) {
   test::TempDir home;
-  const std::string missing = home.path() + "no-such-folder/";
+  // Only the last level of a folder is made: a missing parent is an unmounted disk.
+  const std::string missing = home.path() + "no/such-folder/";
   Outcome folder = runQuorvel({"--headless", "--home", q(home.path()), "--set",
                            q("OPTIONS0.FileRecPathField=" + missing), "--task", "2", "--start"});
   ASSERT_TRUE(folder.finished);
   EXPECT_EQ(folder.exitCode, 1);
-  EXPECT_EQ(folder.err, q("quorvel: Not enough space on " + missing + " (the folder does not exist)\n"));
-  EXPECT_TRUE(folder.outLines().last().endsWith(
-      q("Summary: the run did not start (Not enough space on " + missing + " (the folder does not exist))")))
+  const std::string reason =
+      "The folder " + missing + " cannot be made: " + home.path() + "no does not exist (is its disk mounted?)";
+  EXPECT_EQ(folder.err, q("quorvel: " + reason + "\n"));
+  EXPECT_TRUE(folder.outLines().last().endsWith(q("Summary: the run did not start (" + reason + ")")))
       << folder.out.toStdString();
 
   Outcome device = runQuorvel({"--headless", "--home", q(home.path()), "--set", "FORM1.Combo2=7", "--start"});

@@ -173,12 +173,13 @@ std::string stereoFile(int frames, int rate) {
 TEST_F(FileTools, SplitStereoGivesTwoMonoFilesOfHalfTheSamples) {
   std::string in = dir.file("st.wav");
   test::writeFile(in, stereoFile(1024, 32000));  // 48 + 4096 bytes
-  test::writeFile(dir.file("st ch2.wav"), std::string(100000, 'o'));  // an old, longer output
+  test::writeFile(dir.file("st ch2.wav"), std::string(100000, 'o'));  // an old output, kept
   dialogs.openAnswers = {{in}};
   Split2chwav_Click(program);
   EXPECT_TRUE(dialogs.shown.empty()) << dialogs.texts()[0];
+  EXPECT_EQ(test::readFile(dir.file("st ch2.wav")), std::string(100000, 'o'));
   for (int c = 0; c < 2; ++c) {
-    const std::string path = dir.file(c ? "st ch2.wav" : "st ch1.wav");
+    const std::string path = dir.file(c ? "st ch2-2.wav" : "st ch1.wav");
     std::string f = test::readWavSamples(path);
     ASSERT_EQ(f.size(), 48u + 2048u);
     EXPECT_EQ(u32At(f, 4), test::readFile(path).size() - 8);
@@ -192,7 +193,8 @@ TEST_F(FileTools, SplitStereoGivesTwoMonoFilesOfHalfTheSamples) {
   test::writeFile(in, stereoFile(600, 8000));
   ConversionResult r = splitStereoFile(in);
   ASSERT_TRUE(r.ok);
-  std::string f = test::readWavSamples(dir.file("st ch1.wav"));
+  EXPECT_EQ(r.outputs[0], dir.file("st ch1-2.wav"));
+  std::string f = test::readWavSamples(r.outputs[0]);
   ASSERT_EQ(f.size(), 48u + 2 * 1024u);
   EXPECT_EQ(test::sampleAt(f, 48 + 2 * 599), 599);
   EXPECT_EQ(test::sampleAt(f, 48 + 2 * 600), 0);
@@ -240,7 +242,7 @@ TEST_F(FileTools, ExtractCutCopiesWholeMinutesOfOneSecondChunks) {
   const int rate = 48000;
   std::string in = dir.file("long.wav");
   test::writeFile(in, stereoFile(rate * 90, rate));  // 90 s of stereo
-  test::writeFile(dir.file("long - cut 0.wav"), std::string(12000000, 'o'));
+  test::writeFile(dir.file("long - cut 0.wav"), std::string(1200, 'o'));  // kept
   dialogs.openAnswers = {{in}};
   dialogs.inputs = {"0", "1"};
   ExtractCut_Click(program);
@@ -248,9 +250,10 @@ TEST_F(FileTools, ExtractCutCopiesWholeMinutesOfOneSecondChunks) {
   EXPECT_EQ(dialogs.shown[0].text,
             in + "\r\n 48000 2 " + std::to_string(40 + rate * 90 * 4) + "\r\nStartPoint in minutes");
   EXPECT_EQ(dialogs.shown[1].text, "Duration in minutes");
-  std::string f = test::readWavSamples(dir.file("long - cut 0.wav"));
+  EXPECT_EQ(test::readFile(dir.file("long - cut 0.wav")), std::string(1200, 'o'));
+  std::string f = test::readWavSamples(dir.file("long - cut 0-2.wav"));
   ASSERT_EQ(f.size(), 48u + 60u * 192000u);
-  EXPECT_EQ(u32At(f, 4), test::readFile(dir.file("long - cut 0.wav")).size() - 8);
+  EXPECT_EQ(u32At(f, 4), test::readFile(dir.file("long - cut 0-2.wav")).size() - 8);
   EXPECT_EQ(u32At(f, 40), f.size() - 44);
   EXPECT_EQ(u16At(f, 22), 2);
   EXPECT_EQ(u32At(f, 24), 48000u);

@@ -131,7 +131,7 @@ std::vector<std::vector<float>> sineColumns(int block, size_t n) {
   EXPECT_EQ(rig.form1("Combo1").intNumber(), block);
   EXPECT_EQ(rig.form1("Combo6").intNumber(), 256);
   std::vector<std::vector<float>> cols;
-  rig.modes().live().onColumn = [&cols](const float* p, int rows) { cols.emplace_back(p, p + rows); };
+  rig.modes().live().columnWatchers.push_back([&cols](const float* p, int rows) { cols.emplace_back(p, p + rows); });
   long sample = 0;
   rig.pump.every([&] {
     std::vector<int16_t> b(static_cast<size_t>(block));
@@ -252,6 +252,26 @@ TEST(LiveLoop, TwoChannelsOpenAStereoCaptureAndHalveTheColumns) {
   EXPECT_TRUE(trackerDisabled);
   EXPECT_TRUE(rig.form1("Check2").enabled());
   EXPECT_EQ(rig.p().vars().ColumnCount, 3 * 4);  // 2048 frames a block, hop 512
+}
+
+TEST(LiveLoop, TwoChannelsRaiseASmallBlockTo4096WordsInTheBoxAndTheCapture) {
+  LiveRig rig;
+  rig.options0("NchanCombo").setText("2 - stereo");
+  rig.form1("Combo1").setText("2048");
+  rig.form1("Combo3").setText("512");
+  rig.form1("Combo6").setText("512");
+  rig.feedRampsAndStopAt(3);
+  rig.start();
+  EXPECT_EQ(rig.form1("Combo1").text(), "4096");
+  EXPECT_EQ(rig.modes().live().params().BlockSize, 4096);
+  EXPECT_EQ(rig.p().vars().ColumnCount, 2 * 4);  // 2048 frames a block, hop 512
+
+  // One channel keeps the size the operator chose.
+  rig.options0("NchanCombo").setText("1 - mono (left)");
+  rig.form1("Combo1").setText("2048");
+  rig.feedRampsAndStopAt(rig.pump.passes + 3);
+  rig.start();
+  EXPECT_EQ(rig.form1("Combo1").text(), "2048");
 }
 
 TEST(LiveLoop, RbWithSilenceOnBothChannelsLeavesTheLowerHalfBlack) {

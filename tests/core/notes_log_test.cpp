@@ -103,7 +103,8 @@ TEST_F(Notes, UnwritableFileIsReportedAndTheNameLineKept) {
   p().vars().CurrentFile = "/data/a.wav";
   NotesLog log(p());
   EXPECT_FALSE(log.write("x"));
-  EXPECT_EQ(p().status(), "Note not written to " + dir.path() + "blocked/notes 20260115.log");
+  EXPECT_EQ(p().status(), "Note not written to " + dir.path() + "blocked/notes 20260115.log: " + dir.path() +
+                             "blocked/ is a file, not a folder");
   // Once the folder is back, the name line still comes first.
   p().options1()["DefLogPath"].setText(dir.path());
   ASSERT_TRUE(log.write("y"));

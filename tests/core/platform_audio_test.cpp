@@ -327,6 +327,17 @@ TEST(AudioInputBuiltIn, OnlyQueuedBuffersAreWrittenAndTheRestIsLostAndCountedExa
   for (auto& b : bufs) EXPECT_TRUE(allGuard(*b));
 }
 
+TEST(AudioInputBuiltIn, OverrunsReportedWithTheSamplesAreGapsUntilTheNextOpen) {
+  PortAudioInput in;
+  in.deviceData(nullptr, 64, true);
+  in.deviceData(nullptr, 64, false);
+  in.deviceData(nullptr, 64, true);
+  EXPECT_EQ(in.gaps(), 2u);
+  ASSERT_EQ(in.open(deviceNumber(in, PortAudioInput::kTestSignalName), WaveFormat{48000, 1, 16}), kWaveOk);
+  EXPECT_EQ(in.gaps(), 0u);
+  EXPECT_EQ(in.close(), kWaveOk);
+}
+
 TEST(AudioInputBuiltIn, StopReturnsThePartlyFilledBufferWithItsBytes) {
   PortAudioInput in;
   int dev = deviceNumber(in, PortAudioInput::kTestSignalName);

@@ -113,14 +113,16 @@ TEST_F(PresetTest, TempPresetHoldsTheSettingsBeforeEachLoad) {
   expected = readFile(rig.prog("expected.preset"));
   writeFile(rig.prog("b.preset"), "1024\n8000\n512\n512\nLinear\n128\n1 bw\n\noff\n 0 \n1 - mono\n");
   ASSERT_TRUE(PresetLoadFile(rig.p(), rig.prog("b.preset"), hooks));
-  EXPECT_EQ(readFile(rig.dir.file("temp.preset")), expected);
+  EXPECT_EQ(readFile(rig.prog("temp.preset")), expected);
+  // Never into the folder the program was started from (a repository, a home folder).
+  EXPECT_FALSE(std::filesystem::exists(rig.dir.file("temp.preset")));
   EXPECT_EQ(rig.f1("Combo2").text(), "8000");
   EXPECT_EQ(rig.f1("Combo10").text(), "");  // an empty line is a value, not a skip
 
   // The next load keeps the settings the previous one produced.
   ASSERT_TRUE(PresetSaveFile(rig.p(), rig.prog("expected2.preset")));
   ASSERT_TRUE(PresetLoadFile(rig.p(), rig.prog("expected.preset"), hooks));
-  EXPECT_EQ(readFile(rig.dir.file("temp.preset")), readFile(rig.prog("expected2.preset")));
+  EXPECT_EQ(readFile(rig.prog("temp.preset")), readFile(rig.prog("expected2.preset")));
 }
 
 TEST_F(PresetTest, UnreadablePresetChangesNothingNotEvenTempPreset) {
@@ -128,7 +130,7 @@ TEST_F(PresetTest, UnreadablePresetChangesNothingNotEvenTempPreset) {
   EXPECT_FALSE(PresetLoadFile(rig.p(), rig.prog("missing.preset"), hooks));
   EXPECT_FALSE(PresetLoadFile(rig.p(), rig.dir.path(), hooks));
   EXPECT_EQ(current(), before);
-  EXPECT_FALSE(std::filesystem::exists(rig.dir.file("temp.preset")));
+  EXPECT_FALSE(std::filesystem::exists(rig.prog("temp.preset")));
   EXPECT_EQ(updates, 0);
 }
 
@@ -161,7 +163,7 @@ TEST_F(PresetTest, ResetToDefaultPrefersDefaultPreset) {
   auto saved = current();
   PresetDefault_Click(rig.p(), hooks);  // default.preset present: nothing changes
   EXPECT_EQ(current(), saved);
-  EXPECT_TRUE(std::filesystem::exists(rig.dir.file("temp.preset")));
+  EXPECT_TRUE(std::filesystem::exists(rig.prog("temp.preset")));
 
   // Settings panel "Reset": the default preset goes and the built-ins apply.
   auto h = installConfig(rig.p());

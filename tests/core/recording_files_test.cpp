@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "core/designer.h"
+#include "recording/ram_buffer.h"
 #include "recording/recording_files.h"
 #include "recording_fixture.h"
 
@@ -79,6 +80,17 @@ TEST_F(FileNames, GpsTextIsClearedWhenNotUsedAndNeverMakesAFolder) {
   opt("AddGPS").setValue(1);
   p().form1()["DDETXT"].setCaption("N43/E10");
   EXPECT_EQ(name(), "Quorvel _20260115 105930_N43-E10");
+
+  // A GPS sentence, a note-like prefix and postfix: nothing a FAT or exFAT card refuses.
+  opt("AddGPS").setValue(0);
+  opt("AddUDP").setValue(1);
+  p().form1()["DDETXT"].setCaption("$GPRMC,123519,A,4807.038,N*6A \"fix\" <ok?>|x\\y\tz");
+  opt("FileRecNameField").setText("Sta:1 ");
+  opt("FileNamePostfix").setText("a*b");
+  EXPECT_EQ(name(), "Sta-1 _20260115 105930_$GPRMC,123519,A,4807.038,N-6A -fix- -ok---x-y-z_a-b");
+  // The buffer's automatic name follows the same rule.
+  RamBuffer buffer(p(), [](const std::string&) {});
+  EXPECT_EQ(buffer.automaticName(), "buffer end at 20260115 105930 $GPRMC,123519,A,4807.038,N-6A -fix- -ok---x-y-z");
 }
 
 TEST_F(FileNames, SeparatorThatWouldBreakAPathIsRefused) {

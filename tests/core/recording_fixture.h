@@ -8,6 +8,7 @@
 
 #include "core/designer.h"
 #include "core/program.h"
+#include "export/model_screen_grab.h"
 #include "platform/doubles/fake_clock.h"
 #include "platform/doubles/fake_disk.h"
 #include "platform/doubles/scripted_dialogs.h"
@@ -22,6 +23,7 @@ struct RecordingFixture : ::testing::Test {
   FakeDisk disk;
   ScriptedDialogs dialogs;
   QImageSurfaceFactory surfaces;
+  ModelScreenGrab screen;
   std::unique_ptr<Program> program;
 
   RecordingFixture() {
@@ -30,7 +32,9 @@ struct RecordingFixture : ::testing::Test {
     s.disk = &disk;
     s.dialogs = &dialogs;
     s.surfaces = &surfaces;
+    s.screen = &screen;
     program = std::make_unique<Program>(s, dir.path());
+    screen.attach(*program);
     buildForms(program->forms());
     Form& o = p().options0();
     o["FileRecPathField"].setText(dir.path());

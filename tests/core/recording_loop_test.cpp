@@ -113,12 +113,17 @@ TEST_F(RecordingLoopTest, NothingHappensOutsideTheRecordingMode) {
   EXPECT_FALSE(std::filesystem::exists(firstName()));
 }
 
-TEST_F(RecordingLoopTest, FirstFileReplacesAnOlderOneOfTheSameName) {
+TEST_F(RecordingLoopTest, AnOlderFileOfTheSameNameIsKeptAndTheRecordingTakesTheNextSuffix) {
   test::writeFile(firstName(), std::string(100000, 'x'));
   ASSERT_TRUE(start());
+  const std::string taken = file("Quorvel _" + stamp + "-2.wav");
+  EXPECT_EQ(p().vars().RecFile, taken);
   feed(1);
   loop.tearDown();
-  EXPECT_EQ(readWavSamples(firstName()).size(), 48u + 8192);
+  EXPECT_EQ(readFile(firstName()), std::string(100000, 'x'));
+  EXPECT_EQ(readWavSamples(taken).size(), 48u + 8192);
+  // The log names the file actually written.
+  EXPECT_NE(readFile(p().programFile("RecLog.Log")).find("Creating " + taken + " Rec Mode"), std::string::npos);
 }
 
 TEST_F(RecordingLoopTest, MultipleFilesCloseJustPastTheLimitAndStopAfterMaxNFiles) {

@@ -17,6 +17,7 @@
 #include "platform/doubles/scripted_pump.h"
 #include "platform/qt/qimage_surface.h"
 #include "recording/recording_files.h"
+#include "export/model_screen_grab.h"
 #include "export/snapshot.h"
 #include "remote/udp_remote.h"
 #include "support/temp_dir.h"
@@ -30,6 +31,7 @@ struct RemoteRig {
   FakeClock clock{10, 59, 30};
   FakeNetwork net;
   QImageSurfaceFactory surfaces;
+  ModelScreenGrab screen;
   std::unique_ptr<Program> program;
   std::shared_ptr<RemoteCommander> remote;
   // "StartStop:start", "StartStop:stop", "RealTimeRecording", ... with the status line at the press.
@@ -44,7 +46,9 @@ struct RemoteRig {
     s.clock = &clock;
     s.net = &net;
     s.surfaces = &surfaces;
+    s.screen = &screen;
     program = std::make_unique<Program>(s, home.path());
+    screen.attach(*program);
     buildForms(program->forms());
     installRecordingFiles(*program);
     installSnapshots(*program);

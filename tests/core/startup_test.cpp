@@ -81,7 +81,7 @@ TEST_F(StartupTest, EmptyProgramFolderGivesBuiltInsAndReady) {
 
   EXPECT_EQ(calls, (std::vector<std::string>{"enumerate", "select devices", "SetForm", "task 1"}));
   EXPECT_TRUE(rig.dialogs.shown.empty());
-  EXPECT_FALSE(std::filesystem::exists(rig.dir.file("temp.preset")));  // no preset was loaded
+  EXPECT_FALSE(std::filesystem::exists(rig.prog("temp.preset")));  // no preset was loaded
 }
 
 TEST_F(StartupTest, PresetWinsOverUserDefaultsForItsElevenSettings) {
@@ -105,7 +105,7 @@ TEST_F(StartupTest, PresetWinsOverUserDefaultsForItsElevenSettings) {
   EXPECT_TRUE(rig.f1("Frame1").visible());              // "Quick Panel" ticked in the user defaults
   // Read after "Reset to default" (which already loads default.preset) and before the user's files.
   EXPECT_EQ(rig.p().vars().SampleRate, 32000);
-  EXPECT_TRUE(std::filesystem::exists(rig.dir.file("temp.preset")));
+  EXPECT_TRUE(std::filesystem::exists(rig.prog("temp.preset")));
 }
 
 TEST_F(StartupTest, RatesAndDefaultPathsAreReadAndFoldersMade) {
@@ -120,12 +120,15 @@ TEST_F(StartupTest, RatesAndDefaultPathsAreReadAndFoldersMade) {
   for (const char* d : {"play", "rec", "pics", "logs"}) EXPECT_TRUE(std::filesystem::is_directory(base + d)) << d;
 }
 
-TEST_F(StartupTest, UnusableFolderInDefaultPathsIsIgnored) {
+TEST_F(StartupTest, UnusableFolderInDefaultPathsIsReportedAndTheRestGoesOn) {
   std::string base = rig.dir.path();
   writeFile(base + "afile", "x");
   writeFile(rig.prog("defpaths.ini"), base + "afile/sub/\r\n" + base + "rec/\r\n\r\n\r\n");
   start();
-  EXPECT_EQ(rig.p().status(), "Load Paths. Ready...");
+  const std::string why = "The folder " + base + "afile/sub/ cannot be made: " + base + "afile is not a folder";
+  EXPECT_EQ(rig.p().status(), "Load Paths. " + why + ". Ready...");
+  ASSERT_EQ(rig.dialogs.shown.size(), 1u);
+  EXPECT_EQ(rig.dialogs.shown[0].text, why);
   EXPECT_EQ(rig.o0("DefPlayPathField").text(), base + "afile/sub/");
   EXPECT_TRUE(std::filesystem::is_directory(base + "rec"));
 }

@@ -6,6 +6,7 @@
 
 #include "config/assembly.h"
 #include "core/program.h"
+#include "export/model_screen_grab.h"
 #include "platform/doubles/fake_audio.h"
 #include "platform/doubles/fake_clock.h"
 #include "platform/doubles/fake_disk.h"
@@ -31,6 +32,7 @@ struct ProgramRig {
   FakeNetwork net;
   QImageSurfaceFactory surfaces;
   RecordingTextLink textLink;
+  ModelScreenGrab screen;
   std::unique_ptr<Program> program;
   std::unique_ptr<Subsystems> subsystems;
 
@@ -46,7 +48,9 @@ struct ProgramRig {
     s.net = &net;
     s.surfaces = &surfaces;
     s.textLink = &textLink;
+    s.screen = &screen;
     program = std::make_unique<Program>(s, home.path());
+    screen.attach(*program);
     subsystems = assembleProgram(*program);
     // Nothing a test does may land in the user's own folders.
     program->options0()["FileRecPathField"].setText(home.path());

@@ -23,6 +23,9 @@ class ScriptedAudioInput : public AudioInput {
   WaveFormat lastFormat;
   int lastDevice = -99;
   int blocksFilled = 0;  // block numbers handed out so far
+  uint64_t gapCount = 0;  // gaps the device reports
+
+  uint64_t gaps() const override { return gapCount; }
 
   std::vector<AudioDeviceInfo> devices() override { return deviceList; }
   int queryFormat(int device, const WaveFormat& f) override {

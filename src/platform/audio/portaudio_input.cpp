@@ -1,6 +1,8 @@
 #include "platform/audio/portaudio_input.h"
 
 #include <portaudio.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <cstdlib>
 
@@ -10,10 +12,28 @@ namespace {
 constexpr int kMaxBuiltInChannels = TestSignalGenerator::kMaxChannels;
 bool builtInRateOk(int rate) { return rate >= 1000 && rate <= 1000000; }
 
+// The thread that hands the samples over must not wait behind the rest of a
+// busy machine: a sound server gives it a few milliseconds, and what it
+// misses is lost before any buffer sees it. Asks for real-time scheduling
+// once, unless the thread has it already; where that is not allowed the
+// thread stays as it is.
+void preferCaptureThread() {
+  int policy = SCHED_OTHER;
+  sched_param now{};
+  if (pthread_getschedparam(pthread_self(), &policy, &now) == 0 && policy != SCHED_OTHER) return;
+  sched_param p{};
+  p.sched_priority = sched_get_priority_min(SCHED_FIFO) + 9;
+  pthread_setschedparam(pthread_self(), SCHED_FIFO, &p);
+}
+
 // Runs on PortAudio's thread: no allocation, locks or Qt here.
 int captureCallback(const void* in, void*, unsigned long frames, const PaStreamCallbackTimeInfo*,
-                    PaStreamCallbackFlags, void* self) {
-  static_cast<PortAudioInput*>(self)->deviceData(static_cast<const int16_t*>(in), frames);
+                    PaStreamCallbackFlags flags, void* self) {
+  static_cast<PortAudioInput*>(self)->onDeviceThread(preferCaptureThread);
+  // Samples were dropped before these (an overrun of the card, or an xrun
+  // somewhere in a JACK server: the input sorts them out).
+  static_cast<PortAudioInput*>(self)->deviceData(static_cast<const int16_t*>(in), frames,
+                                                 (flags & paInputOverflow) != 0);
   return paContinue;
 }
 }  // namespace
@@ -133,6 +153,7 @@ int PortAudioInput::open(int device, const WaveFormat& f) {
   kind_ = e->kind;
   fmt_ = f;
   queue_.clearCounters();
+  gaps_.store(0, std::memory_order_relaxed);
   switch (kind_) {
     case Kind::TestSignal:
       gen_ = std::make_unique<TestSignalGenerator>(seed_, f.sampleRate, f.channels);
@@ -152,6 +173,9 @@ int PortAudioInput::open(int device, const WaveFormat& f) {
       PaError r = Pa_OpenStream(&s, &p, nullptr, f.sampleRate, paFramesPerBufferUnspecified, paClipOff,
                                 &captureCallback, this);
       if (r != paNoError) return fail(PaHost::openErrorCode(r), Pa_GetErrorText(r));
+      const PaHostApiInfo* api = Pa_GetHostApiInfo(Pa_GetDeviceInfo(p.device)->hostApi);
+      overrunsAreGaps_ = !api || api->type != paJACK;
+      firstCall_ = true;
       stream_ = s;
       PaHost::streamOpened();
       break;

@@ -5,6 +5,7 @@
 // device, is the test signal.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,10 +47,19 @@ class PortAudioInput : public AudioInput {
 
   // Samples that arrived while no buffer was queued, since open.
   uint64_t lostSamples() const { return queue_.lostSamples(); }
+  uint64_t gaps() const override { return gaps_.load(std::memory_order_relaxed); }
   bool isOpen() const { return open_; }
 
-  // The sound card's thread hands over what it captured.
-  void deviceData(const int16_t* in, unsigned long frames) {
+  // Runs `f` on the sound card's thread at its first hand-over of a run.
+  void onDeviceThread(void (*f)()) {
+    if (!firstCall_) return;
+    firstCall_ = false;
+    f();
+  }
+  // The sound card's thread hands over what it captured; `overrun`: the card
+  // dropped samples before these.
+  void deviceData(const int16_t* in, unsigned long frames, bool overrun) {
+    if (overrun && overrunsAreGaps_) gaps_.fetch_add(1, std::memory_order_relaxed);
     if (deviceChannels_ == fmt_.channels) queue_.fill(in, size_t(frames) * size_t(fmt_.channels));
     else queue_.fillFirstChannel(in, frames, deviceChannels_);
   }
@@ -82,6 +92,11 @@ class PortAudioInput : public AudioInput {
   int deviceChannels_ = 1;  // what the card records: 2 when it cannot do mono
   void* stream_ = nullptr;
   BufferQueue queue_;
+  std::atomic<uint64_t> gaps_{0};
+  // JACK tells every client of every xrun anywhere in the server, most of
+  // them costing this stream nothing: only other hosts' overruns are gaps.
+  bool overrunsAreGaps_ = true;
+  bool firstCall_ = false;  // set before the stream starts, then the device thread's
   PacedThread pacer_;
   std::unique_ptr<TestSignalGenerator> gen_;
   WavFileSource wav_;

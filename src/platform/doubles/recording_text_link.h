@@ -26,6 +26,31 @@ class RecordingTextLink : public TextLink {
     sent.push_back({to.host, to.port, item, text, linkDatagram(item, text)});
     return {};
   }
+
+  // Listening: the port heard on (0 when not listening).
+  int listeningPort = 0;
+  std::string listen(const LinkAddress& at, Heard heard) override {
+    if (!failure.empty()) return failure;
+    listeningPort = at.port;
+    heard_ = std::move(heard);
+    return {};
+  }
+  void stopListening() override {
+    listeningPort = 0;
+    heard_ = nullptr;
+  }
+  // A message arrives on the listened port; false when nobody listens.
+  bool deliver(const std::string& datagram) {
+    if (listeningPort == 0 || !heard_) return false;
+    std::string item, text;
+    splitLinkDatagram(datagram, item, text);
+    auto h = heard_;
+    h(item, text);
+    return true;
+  }
+
+ private:
+  Heard heard_;
 };
 
 }  // namespace qv

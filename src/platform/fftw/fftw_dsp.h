@@ -11,6 +11,8 @@ class FftwDsp : public Dsp {
   // faster transforms). Planning never touches the caller's arrays.
   explicit FftwDsp(bool measure = false) : measure_(measure) {}
   std::unique_ptr<RealFft> planRealFft(int order) override;
+  // The FFTW planner flags the plans are made with.
+  unsigned planFlags() const;
 
  private:
   bool measure_;

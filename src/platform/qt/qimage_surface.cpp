@@ -15,6 +15,9 @@ QImageSurface::QImageSurface(int w, int h) : img_(std::max(w, 1), std::max(h, 1)
   img_.fill(toQ(bg_));
 }
 
+QImageSurface::QImageSurface(const QImage& picture)
+    : img_(picture.isNull() ? QImage(1, 1, QImage::Format_RGB32) : picture.convertToFormat(QImage::Format_RGB32)) {}
+
 void QImageSurface::resize(int w, int h) {
   img_ = QImage(std::max(w, 1), std::max(h, 1), QImage::Format_RGB32);
   img_.fill(toQ(bg_));
@@ -66,10 +69,14 @@ void QImageSurface::blit(int dx, int dy, int w, int h, const Surface& src, int s
   if (auto* q = dynamic_cast<const QImageSurface*>(&src)) {
     // Row order chosen so an overlapping copy within one picture (scrolling) is safe.
     bool up = (q == this) && dy > sy;
+    // The rows are looked up once per copy: a scroll copies every row of the picture.
+    uchar* dBits = img_.bits();
+    const uchar* sBits = q == this ? dBits : q->img_.constBits();
+    const qsizetype dLine = img_.bytesPerLine(), sLine = q->img_.bytesPerLine();
     for (int i = 0; i < h; ++i) {
       int r = up ? h - 1 - i : i;
-      const uint32_t* s = reinterpret_cast<const uint32_t*>(q->img_.constScanLine(sy + r)) + sx;
-      uint32_t* d = row(dy + r) + dx;
+      const uchar* s = sBits + (sy + r) * sLine + qsizetype(sx) * 4;
+      uchar* d = dBits + (dy + r) * dLine + qsizetype(dx) * 4;
       std::memmove(d, s, size_t(w) * 4);
     }
   } else {

@@ -11,6 +11,8 @@ namespace qv {
 class QImageSurface : public Surface {
  public:
   QImageSurface(int w, int h);
+  // A picture taken elsewhere (a grab of a window), converted to this surface's pixel format.
+  explicit QImageSurface(const QImage& picture);
   int width() const override { return img_.width(); }
   int height() const override { return img_.height(); }
   void resize(int w, int h) override;
