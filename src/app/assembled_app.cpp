@@ -16,6 +16,7 @@
 #include "gui/views.h"
 #include "platform/fftw/fftw_dsp.h"
 #include "platform/qt/real_services.h"
+#include "remote/web_view.h"
 
 namespace qv {
 
@@ -51,7 +52,8 @@ AssembledApp::AssembledApp(const CommandLine& cl, const std::string& programFold
       std::string message;
       if (!applyCommandLineSetting(p, key, value, message)) std::cerr << "quorvel: " << message << "\n";
     }
-    if (cl_.headless) printStationStart(p, cl_);
+    // A station without a screen says once where a browser finds it.
+    if (cl_.headless) printStationStart(p, cl_, subsystems_->web ? subsystems_->web->startLine() : "");
   };
   h.endProgram = [this] { stopAndQuit(); };
 

@@ -98,15 +98,17 @@ void attachStationOutput(Program& p, StationDialogs& dialogs) {
   });
 }
 
-void printStationStart(Program& p, const CommandLine& cl) {
+void printStationStart(Program& p, const CommandLine& cl, const std::string& webView) {
   const int task = classicRecords(cl.classicArgs) ? 2 : cl.task.value_or(p.vars().Task);
-  out(stationStartLine(p, task));
+  out(stationStartLine(p, task) + (webView.empty() ? "" : "; " + webView));
 }
 
 bool endsWithItsRun(Program& p, const CommandLine& cl) {
   if (!cl.start && !classicRecords(cl.classicArgs)) return false;
+  // A command socket or the web view can still start the next run.
   Control* udp = p.options0().find("chkUDPSlave");
-  return !(udp && udp->checked());
+  Control* web = p.options0().find("chkWebView");
+  return !(udp && udp->checked()) && !(web && web->checked());
 }
 
 int stationExitCode(Program& p) {

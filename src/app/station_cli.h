@@ -36,10 +36,11 @@ int runListing(const CommandLine& cl);
 // runs to stderr; the dialogs report to the station.
 void attachStationOutput(Program& p, StationDialogs& dialogs);
 // One line: program folder, input, rate, channels, mode and recording folder,
-// for the mode the command line is about to select.
-void printStationStart(Program& p, const CommandLine& cl);
+// for the mode the command line is about to select, and `webView` (where
+// the web view is, with its token) when not empty.
+void printStationStart(Program& p, const CommandLine& cl, const std::string& webView);
 // The command line started a run (--start, /REC) and once it has ended
-// nothing else could start one: no command socket is open.
+// nothing else could start one: no command socket and no web view is open.
 bool endsWithItsRun(Program& p, const CommandLine& cl);
 // 1 when a run could not start or ended on an error, else 0.
 int stationExitCode(Program& p);

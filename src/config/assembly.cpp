@@ -19,6 +19,7 @@
 #include "remote/tcp_receiver.h"
 #include "remote/text_send.h"
 #include "remote/udp_remote.h"
+#include "remote/web_view.h"
 
 namespace qv {
 
@@ -31,14 +32,18 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   installRecordingFiles(p);
   Subsystems* parts = s.get();
   // "Analyze Buffer" and "Play Buffer" open their temp.wav as the operator's Open does.
-  installLiveRecording(p, [parts](const std::string& path) { parts->files->OpenFile(path); });
+  const LiveRecordingParts live =
+      installLiveRecording(p, [parts](const std::string& path) { parts->files->OpenFile(path); });
   installStation(p);
-  installNotes(p);
+  auto notes = installNotes(p);
   installSnapshots(p);
-  installRemote(p);
+  auto remote = installRemote(p);
   s->tcpReceiver = installTcpReceiver(p);
   s->gpsLogger = installGpsLogger(p);
   installGpsTextLink(p);
+  // The page's buttons take the UDP commands' path.
+  s->web = installWebView(p, *live.ramBuffer, *notes,
+                          [remote](const std::string& datagram) { remote->ExecuteUDPCommand(datagram); });
   installPlayback(p);
   installPlayList(p);
   AttachDeviceHandlers(p);

@@ -12,6 +12,7 @@ struct StartupHooks;
 class FileSubsystem;
 class TcpReceiver;
 class GpsLogger;
+class WebView;
 
 struct Subsystems {
   std::unique_ptr<AnalysisEngine> analysis;
@@ -19,6 +20,7 @@ struct Subsystems {
   std::shared_ptr<FileSubsystem> files;
   std::shared_ptr<TcpReceiver> tcpReceiver;
   std::shared_ptr<GpsLogger> gpsLogger;
+  std::shared_ptr<WebView> web;
   ~Subsystems();
 };
 

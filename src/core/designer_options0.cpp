@@ -18,6 +18,7 @@ void frames(Form& f) {
   at(frame(f, "FrameRam", "RAM Buffer"), 408, 238, 384, 50);
   at(frame(f, "FrameRemote", "Remote Commander"), 408, 296, 384, 74);
   at(frame(f, "FrameStereo", "Stereo Files"), 408, 378, 384, 90);
+  at(frame(f, "FrameWeb", "Web View"), 8, 476, 784, 72);
 }
 
 void savedControls(Form& f) {
@@ -38,6 +39,14 @@ void savedControls(Form& f) {
      60, 20);
   at(tip(text(f, "SpanFolders", "", "FrameDisk"), "Folders to continue in when a disk is full, separated by ;"), 70,
      192, 306, 20);
+  at(tip(text(f, "WebPort", "8765", "FrameWeb"), "TCP port of the web view"), 140, 20, 56, 20);
+  at(tip(text(f, "WebBind", "127.0.0.1", "FrameWeb"),
+         "Address the web view listens on (0.0.0.0: every network of this machine)"),
+     240, 20, 110, 20);
+  at(tip(text(f, "WebToken", "", "FrameWeb"),
+         "Access token of the web view (at least 16 characters; empty: one is generated and kept in the program "
+         "folder)"),
+     404, 20, 372, 20);
 
   // Basic settings: two columns of six combos.
   struct Row {
@@ -91,7 +100,7 @@ void savedControls(Form& f) {
      72, 84, 20);
   at(tip(check(f, "ImmediatePlayCheck", "Play on Open", 0, "FramePlayback"), "Play a file when it is opened"), 8, 72,
      110, 20);
-  at(tip(check(f, "LockFormCheck", "Lock Form", 0), "Keep this panel in place"), 420, 482, 100, 20);
+  at(tip(check(f, "LockFormCheck", "Lock Form", 0), "Keep this panel in place"), 420, 560, 100, 20);
   at(tip(check(f, "AddGPS", "GPS DDE", 0, "FrameDisk"), "Get GPS data by DDE"), 152, 92, 84, 20);
   at(tip(check(f, "SpanDiskCheck", "Span disks", 0, "FrameDisk"), "Switches to next disk when full"), 122, 168, 100,
      20)
@@ -105,6 +114,8 @@ void savedControls(Form& f) {
   at(tip(check(f, "CheckDDEsend", "DDE send file info", 0, "FramePlayback"),
          "Send the file name and position through the text link"),
      8, 96, 150, 20);
+  at(tip(check(f, "chkWebView", "Web view", 0, "FrameWeb"), "Watch and steer this station from a browser"), 8, 20, 90,
+     20);
 }
 
 void labels(Form& f) {
@@ -135,6 +146,9 @@ void labels(Form& f) {
   caption(f, "RemoteIP2Label", "Feedback", "FrameRemote", 196, 20, 60);
   caption(f, "RemotePort2Label", "Port", "FrameRemote", 196, 46, 60);
   caption(f, "DisplayAsLabel", "Display as...", "FrameStereo", 8, 18, 100);
+  caption(f, "WebPortLabel", "Port", "FrameWeb", 104, 22, 34);
+  caption(f, "WebBindLabel", "Bind", "FrameWeb", 204, 22, 34);
+  caption(f, "WebTokenLabel", "Token", "FrameWeb", 358, 22, 44);
 }
 
 void infoAndButtons(Form& f) {
@@ -154,16 +168,18 @@ void infoAndButtons(Form& f) {
      92, 24);
   at(tip(button(f, "Command5", "Reset", "FrameBasic"), "Reset To Default Settings"), 320, 296, 64, 24);
 
-  at(tip(button(f, "ok", "Apply"), "Confirm settings"), 8, 478, 80, 28);
-  at(tip(button(f, "Command10", "Reset"), "Restore the settings of the panel's opening"), 96, 478, 80, 28);
-  at(tip(button(f, "Command13", "Exit"), "Drop the changes and close"), 184, 478, 80, 28);
-  at(tip(button(f, "SaveDefPaths", "Save Default Paths"), "Save the default folders"), 272, 478, 140, 28);
+  at(tip(label(f, "WebStatus", "Off", "FrameWeb"), "Where the web view listens and its token"), 8, 46, 768, 18);
+
+  at(tip(button(f, "ok", "Apply"), "Confirm settings"), 8, 556, 80, 28);
+  at(tip(button(f, "Command10", "Reset"), "Restore the settings of the panel's opening"), 96, 556, 80, 28);
+  at(tip(button(f, "Command13", "Exit"), "Drop the changes and close"), 184, 556, 80, 28);
+  at(tip(button(f, "SaveDefPaths", "Save Default Paths"), "Save the default folders"), 272, 556, 140, 28);
 }
 
 }  // namespace
 
 void buildOptions0(Form& f) {
-  f.setSize(800, 516);
+  f.setSize(800, 594);
   frames(f);
   savedControls(f);
   labels(f);

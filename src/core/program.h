@@ -82,6 +82,7 @@ struct PublicVars {
 };
 
 class LiveParticipant;
+class ColumnObserver;
 
 class Program {
  public:
@@ -126,6 +127,9 @@ class Program {
   // Taken into every live run, in registration order (RAM buffer before recording).
   std::vector<LiveParticipant*>& liveParticipants() { return liveParticipants_; }
 
+  // Told of every spectrogram column drawn, live or played back.
+  std::vector<ColumnObserver*>& columnObservers() { return columnObservers_; }
+
  private:
   Services services_;
   std::string programFolder_;
@@ -134,6 +138,7 @@ class Program {
   AnalysisEngine* analysis_ = nullptr;
   std::vector<LiveParticipant*> liveParticipants_;
   std::vector<std::function<void(const std::string&)>> refusalListeners_;
+  std::vector<ColumnObserver*> columnObservers_;
 };
 
 }  // namespace qv

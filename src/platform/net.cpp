@@ -1,6 +1,9 @@
 #include "platform/net.h"
 
+#include <sys/random.h>
+
 #include <cctype>
+#include <cerrno>
 #include <vector>
 
 namespace qv {
@@ -94,6 +97,19 @@ bool parseSerialSettings(const std::string& text, SerialSettings& out, std::stri
   }
   out = s;
   error.clear();
+  return true;
+}
+
+bool systemRandomBytes(uint8_t* out, size_t size) {
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t n = ::getrandom(out + got, size - got, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    got += static_cast<size_t>(n);
+  }
   return true;
 }
 

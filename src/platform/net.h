@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/web_server.h"
+
 namespace qv {
 
 class UdpSocket {
@@ -78,10 +80,14 @@ class Network {
   // This machine's name and the address others reach it at.
   virtual std::string hostName() const = 0;
   virtual std::string hostAddress() const = 0;
+  virtual std::unique_ptr<WebServer> webServer() = 0;
 };
 
 // "n" (1 to 9999, blanks around allowed) -> /dev/ttyS(n-1); "COMn" the same;
 // a path starting with "/" as it stands. Empty for anything else.
 std::string serialDevicePath(const std::string& portOrPath);
+
+// Fills `out` from the system's random source; false when it cannot.
+bool systemRandomBytes(uint8_t* out, size_t size);
 
 }  // namespace qv

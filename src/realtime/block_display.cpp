@@ -6,6 +6,7 @@
 #include "analysis/engine.h"
 #include "core/program.h"
 #include "platform/surface.h"
+#include "realtime/column_observer.h"
 #include "realtime/update_form.h"
 
 namespace qv {
@@ -70,6 +71,8 @@ bool BlockDisplay::begin(bool stereo) {
   rbBox_ = p_.form1().find("Check3");
   trackerOn_ = false;
   markOrigin_ = 0;
+  observers_ = p_.columnObservers();
+  for (ColumnObserver* o : observers_) o->displayBegins(draw_.displayHeight(), stereo_);
   return true;
 }
 
@@ -143,6 +146,7 @@ bool BlockDisplay::monoColumns(int from, int to, const RunParams& run) {
       draw_.paintMono(x, eng.column(), pal);
       if (trackerOn_) tracker_.TrackColumn(view, draw_.target());
       for (auto& watch : columnWatchers) watch(eng.column(), h);
+      for (ColumnObserver* o : observers_) o->column(eng.column(), h, 0);
     }
     linear = linear || r.linear;
     const int X = draw_.pictureX(x, v.ColumnX);
@@ -182,6 +186,7 @@ void BlockDisplay::stereoColumns(int from, int to, const RunParams& run) {
       if (h > 0 && r.hasSpectrum) {
         draw_.paintStereo(x, ch, eng.column(), pal, rb);
         for (auto& watch : columnWatchers) watch(eng.column(), h);
+        for (ColumnObserver* o : observers_) o->column(eng.column(), h, ch);
       }
       const int lo = static_cast<int>(std::nearbyint(std::clamp(r.min / 2048.0f, -64.0f, 64.0f)));
       const int hi = static_cast<int>(std::nearbyint(std::clamp(r.max / 2048.0f, -64.0f, 64.0f)));
@@ -199,6 +204,9 @@ void BlockDisplay::end() {
     trigger_.finish();
     detectors_ = false;
   }
+  if (picture_)
+    for (ColumnObserver* o : observers_) o->displayEnds();
+  observers_.clear();
   draw_.end();
   bitmap_.reset();
   picture_.reset();

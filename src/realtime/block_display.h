@@ -28,6 +28,7 @@ class Program;
 class Control;
 class Surface;
 class AnalysisEngine;
+class ColumnObserver;
 
 // The designer size of the spectrogram picture when none has been laid out.
 std::shared_ptr<Surface> spectrogramSurface(Program& p);
@@ -100,6 +101,7 @@ class BlockDisplay {
   bool trackerOn_ = false;
   Control* trackerBox_ = nullptr;
   Control* rbBox_ = nullptr;
+  std::vector<ColumnObserver*> observers_;  // taken at begin()
   std::vector<SampleMark> marks_;  // by sample
   int markLength_ = 0;
   int64_t markOrigin_ = 0;

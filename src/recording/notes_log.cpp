@@ -72,7 +72,7 @@ bool NotesLog::write(const std::string& note) {
   return true;
 }
 
-void installNotes(Program& p) {
+std::shared_ptr<NotesLog> installNotes(Program& p) {
   auto log = std::make_shared<NotesLog>(p);
   Form& f = p.form1();
   for (const NoteButton& b : noteButtons()) {
@@ -87,6 +87,7 @@ void installNotes(Program& p) {
       }
     });
   }
+  return log;
 }
 
 }  // namespace qv

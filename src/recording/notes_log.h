@@ -2,6 +2,7 @@
 // notes file in the log folder.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,9 @@ class NotesLog {
   std::string lastName_;  // name of the open file last written to the notes
 };
 
-// Attaches the note buttons and the "Other >" button (text of Text7).
-void installNotes(Program& p);
+// Attaches the note buttons and the "Other >" button (text of Text7). The
+// writer is shared by everything that writes notes, so the name line of a
+// newly opened file is written once.
+std::shared_ptr<NotesLog> installNotes(Program& p);
 
 }  // namespace qv

@@ -31,6 +31,7 @@
 #include "realtime/modes.h"
 #include "realtime/update_form.h"
 #include "recording/ram_buffer.h"
+#include "remote/web_view.h"
 #include "support/temp_dir.h"
 
 namespace qv {
@@ -56,6 +57,9 @@ const std::map<std::string, std::string> kNotAssembled = {
     {"FakeTcpConnection::onClosed_", "test double"},
     {"FakeTcpListener::onConn_", "test double"},
     {"FakeSerialPort::onData_", "test double"},
+    {"FakeWebServer::opened_", "test double"},
+    {"FakeWebServer::closed_", "test double"},
+    {"WebReply::then", "part of each reply, set by the request that needs it"},
 };
 
 using Hooks = std::map<std::string, bool>;  // name -> filled
@@ -118,12 +122,14 @@ Hooks hooksOf(AssembledApp& app, bool windows) {
   h["Services::textLink"] = sv.textLink;
   h["Services::screen"] = sv.screen;
 
+  h["WebView::runCommand_"] = app.subsystems().web && app.subsystems().web->runsCommands();
+
   if (windows) h["MainWindow::closeGuard_"] = app.views() && app.views()->main().hasCloseGuard();
   return h;
 }
 
 // Every "std::function<...> name;" member declared in the program's headers,
-// as "Struct::name" after the nearest struct or class above it.
+// as "Struct::name" of the innermost struct or class that encloses it.
 std::set<std::string> declaredFunctionMembers() {
   std::set<std::string> out;
   const std::regex member(R"(^\s*std::function<.*>\s+(\w+)\s*(=[^;]*)?;)");
@@ -131,11 +137,16 @@ std::set<std::string> declaredFunctionMembers() {
   for (auto& e : std::filesystem::recursive_directory_iterator(QUORVEL_SOURCE_DIR "/src")) {
     if (e.path().extension() != ".h") continue;
     std::ifstream in(e.path());
-    std::string line, current;
+    std::string line;
+    std::vector<std::pair<std::string, long>> open;  // enclosing types with the depth they open at
+    long depth = 0;
     std::smatch m;
     while (std::getline(in, line)) {
-      if (std::regex_search(line, m, owner)) current = m[1];
-      else if (std::regex_search(line, m, member)) out.insert(current + "::" + std::string(m[1]));
+      if (std::regex_search(line, m, owner)) open.emplace_back(m[1], depth);
+      else if (std::regex_search(line, m, member))
+        out.insert((open.empty() ? std::string() : open.back().first) + "::" + std::string(m[1]));
+      depth += std::count(line.begin(), line.end(), '{') - std::count(line.begin(), line.end(), '}');
+      while (!open.empty() && depth <= open.back().second && line.find('}') != std::string::npos) open.pop_back();
     }
   }
   return out;

@@ -38,14 +38,16 @@ Keys options0Keys() {
   Keys k;
   append(k, Kind::TextBox,
          {"FileRecPathField", "DefPlayPathField", "MaxNFiles", "txtUDP2", "LocalPort1", "LocalPort2", "RemoteIP2",
-          "RemotePort2", "FSep", "FileRecNameField", "FileNamePostfix", "TimeTag", "SpanFolders"});
+          "RemotePort2", "FSep", "FileRecNameField", "FileNamePostfix", "TimeTag", "SpanFolders", "WebPort",
+          "WebBind", "WebToken"});
   append(k, Kind::ComboBox,
          {"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "Combo6", "Combo7", "Combo8", "Combo9", "Combo10",
           "Combo12", "cmbSpeedUp", "FileMaxSizeCombo", "FileModeCombo", "NchanCombo", "RamBufferModeCombo"});
   append(k, Kind::OptionButton, {"OptionCS0", "OptionCS1", "OptionCS2", "OptionCS3", "OptionCS4"});
   append(k, Kind::CheckBox,
          {"SplitHourly", "AddRecN", "PresetAutoloadFlag", "CheckAnalysisOnOpen", "ImmediatePlayCheck", "LockFormCheck",
-          "AddGPS", "SpanDiskCheck", "AddUDP", "Check4", "AddTimeStamp", "chkUDPSlave", "CheckDDEsend"});
+          "AddGPS", "SpanDiskCheck", "AddUDP", "Check4", "AddTimeStamp", "chkUDPSlave", "CheckDDEsend",
+          "chkWebView"});
   return k;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/doubles/fake_web_server.h"
 #include "platform/net.h"
 
 namespace qv {
@@ -167,6 +168,13 @@ class FakeNetwork : public Network {
     auto p = std::make_unique<FakeSerialPort>(this);
     serialPorts.push_back(p.get());
     return p;
+  }
+  // The web servers made, in creation order (the program makes one).
+  std::vector<FakeWebServer*> webServers;
+  std::unique_ptr<WebServer> webServer() override {
+    auto w = std::make_unique<FakeWebServer>();
+    webServers.push_back(w.get());
+    return w;
   }
 
   // The live socket bound to a port, or null.

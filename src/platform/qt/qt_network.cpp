@@ -1,5 +1,7 @@
 #include "platform/qt/qt_network.h"
 
+#include "platform/qt/qt_web_server.h"
+
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QMetaObject>
@@ -277,6 +279,7 @@ class QtSerial : public SerialPort {
 std::unique_ptr<UdpSocket> QtNetwork::udp() { return std::make_unique<QtUdp>(); }
 std::unique_ptr<TcpListener> QtNetwork::tcpListener() { return std::make_unique<QtTcpListener>(); }
 std::unique_ptr<SerialPort> QtNetwork::serial() { return std::make_unique<QtSerial>(); }
+std::unique_ptr<WebServer> QtNetwork::webServer() { return std::make_unique<QtWebServer>(); }
 
 std::string QtNetwork::hostName() const { return QHostInfo::localHostName().toStdString(); }
 

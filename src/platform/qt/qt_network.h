@@ -18,6 +18,7 @@ class QtNetwork : public Network {
   std::unique_ptr<SerialPort> serial() override;
   std::string hostName() const override;
   std::string hostAddress() const override;
+  std::unique_ptr<WebServer> webServer() override;
 };
 
 }  // namespace qv
