@@ -1,5 +1,6 @@
-// Batch rendering: one long recording on one core, and several files on
-// every core. The files are made once in the temporary folder.
+// Batch rendering: one long recording on one core, the same shared out to
+// every worker, and several files on every core. The files are made once in
+// the temporary folder.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -58,6 +59,7 @@ void RenderTenMinutesOneCore(benchmark::State& state) {
   qv::IndexedSurfaceFactory surfaces;  // what the command draws on
   qv::RenderOptions o;
   o.width = static_cast<int>(state.range(0));
+  o.force = true;
   const std::string out = benchFolder() + "ten-minutes.png";
   int64_t columns = 0;
   for (auto _ : state) {
@@ -70,6 +72,23 @@ void RenderTenMinutesOneCore(benchmark::State& state) {
 }
 BENCHMARK(RenderTenMinutesOneCore)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// One file, its columns shared out in ranges: compare Arg(1) with the rest.
+void RenderTenMinutesWorkers(benchmark::State& state) {
+  const std::vector<std::string> in = {makeWav("ten-minutes.wav", 600)};
+  qv::FftwDsp dsp;
+  qv::IndexedSurfaceFactory surfaces;
+  qv::RenderOptions o;
+  o.jobs = static_cast<int>(state.range(0));
+  o.force = true;
+  o.output = benchFolder() + "long-" + std::to_string(o.jobs) + ".png";
+  for (auto _ : state) {
+    auto rs = qv::renderAll(in, settings(), o, dsp, surfaces);
+    if (!rs[0].ok) state.SkipWithError(rs[0].error.c_str());
+  }
+  state.counters["audio_s_per_s"] = benchmark::Counter(600.0 * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(RenderTenMinutesWorkers)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void RenderEightFiles(benchmark::State& state) {
   std::vector<std::string> ins;
   for (int i = 0; i < 8; ++i) ins.push_back(makeWav("one-minute-" + std::to_string(i) + ".wav", 60));
@@ -78,6 +97,7 @@ void RenderEightFiles(benchmark::State& state) {
   qv::RenderOptions o;
   o.width = 2000;
   o.jobs = static_cast<int>(state.range(0));
+  o.force = true;
   o.output = benchFolder() + "out-" + std::to_string(o.jobs);
   std::filesystem::create_directories(o.output);
   for (auto _ : state) {

@@ -1,5 +1,7 @@
 #include "platform/image/png_indexed.h"
 
+#include "platform/image/big_buffer.h"
+
 #include <libdeflate.h>
 
 #include <algorithm>
@@ -51,9 +53,8 @@ bool writeIndexedPng(const std::string& path, int width, int height, const uint8
     error = "out of memory";
     return false;
   }
-  // Not zero-filled: the compressor writes what is used.
   const size_t bound = libdeflate_zlib_compress_bound(c.get(), raw);
-  std::unique_ptr<uint8_t[]> packed(new (std::nothrow) uint8_t[bound]);
+  BigBuffer packed = allocateBigBuffer(bound);
   if (!packed) {
     error = "out of memory";
     return false;

@@ -22,7 +22,7 @@ void IndexedSurface::allocate(int w, int h) {
   rgb_ = QImage();
   rgbMode_ = false;
   // Fresh zeroed pages: every pixel is slot 0 without a fill pass.
-  slots_.reset(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(stride_) * static_cast<size_t>(h_), 1)));
+  slots_ = allocateBigBuffer(static_cast<size_t>(stride_) * static_cast<size_t>(h_));
   if (!slots_) throw std::bad_alloc();
   table_.assign(1, bg_);
   untouched_ = true;

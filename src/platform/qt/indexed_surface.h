@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/image/big_buffer.h"
 #include "platform/surface.h"
 
 namespace qv {
@@ -47,9 +48,6 @@ class IndexedSurface : public Surface, public IndexedPixels, public DirectPixels
   int colours() const { return static_cast<int>(table_.size()); }
 
  private:
-  struct FreeDeleter {
-    void operator()(uint8_t* p) const { std::free(p); }
-  };
   void allocate(int w, int h);
   // Slot for a colour, or -1 after moving to 32-bit pixels.
   int slotOrConvert(Rgb c);
@@ -61,7 +59,7 @@ class IndexedSurface : public Surface, public IndexedPixels, public DirectPixels
   // stream, so a picture is written without a copy.
   int stride_ = 2;
   uint8_t* at(int x, int y) const { return slots_.get() + static_cast<size_t>(y) * stride_ + 1 + x; }
-  std::unique_ptr<uint8_t, FreeDeleter> slots_;
+  BigBuffer slots_;
   std::vector<Rgb> table_;
   QImage rgb_;
   bool rgbMode_ = false;

@@ -1,0 +1,33 @@
+// When (and, once files carry it, where) a recording was made, for the
+// caption of its picture. The one place that chooses where that comes from.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace qv {
+
+struct RecordingStamp {
+  std::string date;   // "2024-05-12", empty when unknown
+  std::string time;   // "13:45:01", empty when unknown
+  std::string place;  // free text, empty when unknown
+  // Seconds after midnight of the first sample; meaningful only with a time.
+  int secondsOfDay = 0;
+
+  bool known() const { return !date.empty() || !time.empty() || !place.empty(); }
+  // "2024-05-12 13:45:01", then the place after two blanks; empty when nothing is known.
+  std::string text() const;
+};
+
+// The date and time in a file name: eight digits YYYYMMDD that make a date,
+// then, after at most one separator (blank, "_", "-" or "T"), six digits
+// hhmmss that make a time, as the recorder names its files
+// ("Quorvel _20240512 134501.wav", "x_20240512_134501.wav"). A date without
+// a time gives the date alone.
+std::optional<RecordingStamp> stampFromName(const std::string& fileName);
+
+// What the caption of `path` shows. Today the file's name is the only
+// source; metadata stored in the file, when read, is to be preferred to it.
+RecordingStamp recordingStamp(const std::string& path);
+
+}  // namespace qv
