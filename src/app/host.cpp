@@ -12,11 +12,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <unistd.h>
 
 #include "config/assembly.h"
+#include "config/click_option.h"
 #include "config/command_line.h"
 #include "config/folder_lock.h"
 #include "config/program_folder.h"
@@ -95,6 +97,16 @@ int runQuorvel(int argc, char** argv) {
   Program& program = assembled.program();
   StartupHooks& hooks = assembled.hooks();
   auto stopAndQuit = [&assembled] { assembled.stopAndQuit(); };
+  std::vector<Control*> clicks;
+  for (const std::string& key : cl.clicks) {
+    std::string message;
+    Control* c = clickTarget(program, key, message);
+    if (!c) {
+      std::cerr << "quorvel: " << message << "\n";
+      return 2;
+    }
+    clicks.push_back(c);
+  }
 
   // SIGINT and SIGTERM stop like the Stop button, then the program exits;
   // so does SIGHUP (a closed terminal or ssh session), so the recording's
@@ -116,25 +128,55 @@ int runQuorvel(int argc, char** argv) {
   // A scripted run does not wait for the splash window.
   StartupOptions options;
   options.splash = !cl.quitAfterSeconds;
+
+  // The --click presses, then --task and --start, are the operator's
+  // commands: queued in order on the command path, in turn with any datagram
+  // already in, so a press that starts a loop lets the next ones run from
+  // inside that loop, as an operator's successive clicks do.
+  // All are queued before the first runs (from inside one command, so none
+  // runs while the others are queued): a loop started by one then serves
+  // the rest.
+  auto pressAll = [&] {
+    CommandPath& commands = program.commands();
+    Command queueAll;
+    queueAll.name = "command line";
+    queueAll.origin = CommandOrigin::Local;
+    queueAll.run = [&] {
+      for (Control* target : clicks) {
+        Command press;
+        press.name = target->key();
+        press.origin = CommandOrigin::Local;
+        press.run = [&, target] {
+          if (assembled.quitRequested()) return;
+          std::string message;
+          const std::string before = program.status();
+          if (!pressFromCommandLine(*target, message)) std::cerr << "quorvel: " << message << "\n";
+          // Without a screen the status line is unseen: what a press put there is told.
+          else if (cl.headless && program.status() != before && !program.status().empty())
+            std::cerr << "quorvel: " << target->key() << ": " << program.status() << "\n";
+        };
+        commands.submit(std::move(press));
+      }
+      if (cl.task) commands.press(program.form1()[kModeMenuItems[*cl.task - 1]], CommandOrigin::Local);
+      if (cl.start && !assembled.quitRequested()) {
+        commands.press(program.form1()["StartStop"], CommandOrigin::Local, [&] {
+          // The run has ended; without a command socket nothing could start another.
+          if (cl.headless && endsWithItsRun(program, cl)) stopAndQuit();
+        });
+      }
+    };
+    commands.submit(std::move(queueAll));
+  };
+
   const StartupReport report = startUp(program, cl, hooks, options);
   if (!report.fileProblem.empty()) std::cerr << "quorvel: " << report.fileProblem << "\n";
   program.form1().setShown(true);
   const auto exitCode = [&] { return cl.headless ? stationExitCode(program) : 0; };
   if (assembled.quitRequested() || (cl.headless && !cl.start && endsWithItsRun(program, cl))) return exitCode();
 
-  // --task and --start act once the event loop runs, so a started loop pumps
-  // the same events as one started by the Start button.
-  // They are the operator's commands, in turn with any datagram already in.
-  QTimer::singleShot(0, [&] {
-    CommandPath& commands = program.commands();
-    if (cl.task) commands.press(program.form1()[kModeMenuItems[*cl.task - 1]], CommandOrigin::Local);
-    if (cl.start && !assembled.quitRequested()) {
-      commands.press(program.form1()["StartStop"], CommandOrigin::Local, [&] {
-        // The run has ended; without a command socket nothing could start another.
-        if (cl.headless && endsWithItsRun(program, cl)) stopAndQuit();
-      });
-    }
-  });
+  // They act once the event loop runs, so a started loop pumps the same
+  // events as one started by the Start button.
+  QTimer::singleShot(0, pressAll);
   const int rc = app->exec();
   return rc != 0 ? rc : exitCode();
 }

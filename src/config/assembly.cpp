@@ -17,6 +17,8 @@
 #include "recording/recording_loop.h"
 #include "recording/station.h"
 #include "remote/gps_link.h"
+#include "remote/gps_logger.h"
+#include "remote/tcp_receiver.h"
 #include "remote/text_send.h"
 #include "remote/udp_remote.h"
 #include "remote/web_view.h"
@@ -44,6 +46,8 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   // Commands dropped by a full queue are counted in the recording log.
   p.commands().setReport([&p](const std::string& line) { AppendRecLog(p, line); });
   auto remote = installRemote(p);
+  s->tcpReceiver = installTcpReceiver(p);
+  s->gpsLogger = installGpsLogger(p);
   installGpsTextLink(p);
   // The page's buttons take the UDP commands' path.
   s->web = installWebView(p, *live.ramBuffer, *notes,

@@ -10,6 +10,8 @@ class Program;
 class AnalysisEngine;
 struct StartupHooks;
 class FileSubsystem;
+class TcpReceiver;
+class GpsLogger;
 class WebView;
 class WindowLayout;
 class CursorReadout;
@@ -20,6 +22,8 @@ struct Subsystems {
   std::unique_ptr<CursorReadout> cursor;
   std::shared_ptr<StartupHooks> hooks;
   std::shared_ptr<FileSubsystem> files;
+  std::shared_ptr<TcpReceiver> tcpReceiver;
+  std::shared_ptr<GpsLogger> gpsLogger;
   std::shared_ptr<WebView> web;
   ~Subsystems();
 };

@@ -45,6 +45,14 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
         return r;
       }
       cl.sets.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+    } else if (opt == "--click") {
+      if (!needValue(v)) return r;
+      auto dot = v.find('.');
+      if (dot == std::string::npos || dot == 0 || dot + 1 == v.size()) {
+        r.error = "--click takes FORM.Control, for example --click FORM1.SetTcpIp (got \"" + v + "\")";
+        return r;
+      }
+      cl.clicks.push_back(v);
     } else if (opt == "--task") {
       if (!needValue(v)) return r;
       int n = 0;
@@ -102,6 +110,9 @@ std::string commandLineHelp() {
          "  --home DIR         program folder (settings, presets, logs); default $QUORVEL_HOME,\n"
          "                     the executable's folder when writable, else ~/.local/share/Quorvel/\n"
          "  --set KEY=VALUE    set a control after start-up, e.g. --set OPTIONS0.chkUDPSlave=1\n"
+         "  --click FORM.CTRL  press a button or menu item as the operator would, e.g.\n"
+         "                     --click FORM1.SetTcpIp --click OPTIONS2.StartGPS (in order,\n"
+         "                     after --set, before --task and --start)\n"
          "  --task N           select mode N (1 real-time, 2 real-time + recording,\n"
          "                     3 file analysis + play, 4 file analysis)\n"
          "  --start            press Start after start-up\n"

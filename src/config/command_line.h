@@ -12,6 +12,7 @@ namespace qv {
 struct CommandLine {
   std::string home;                                     // --home DIR
   std::vector<std::pair<std::string, std::string>> sets;  // --set KEY=VALUE, in order
+  std::vector<std::string> clicks;                        // --click FORM.Control, in order
   std::optional<int> task;                              // --task N
   bool start = false;                                   // --start
   std::optional<double> quitAfterSeconds;               // --quit-after S

@@ -4,6 +4,8 @@
 namespace qv {
 
 inline constexpr const char* kProductName = "Quorvel";
+inline constexpr const char* kModelName = "Real-Time Spectrograph";
+inline constexpr const char* kVersionNumber = "2.0";
 inline constexpr const char* kVersionString = "Quorvel 2.0";
 inline constexpr const char* kMainCaption = "Quorvel 2.0 Real-Time Spectrograph";
 inline constexpr const char* kHelpFile = "Quorvel_index.html";

@@ -12,6 +12,17 @@ void Form::setShown(bool s) {
   for (auto& o : observers_) o(*this);
 }
 
+void Form::setTitle(const std::string& t) {
+  if (t == title_) return;
+  title_ = t;
+  for (auto& o : observers_) o(*this);
+}
+
+void Form::setMinimized(bool m) {
+  if (m) setWindowState(WindowState::Minimised);
+  else if (state_ == WindowState::Minimised) setWindowState(WindowState::Normal);
+}
+
 void Form::setSize(int w, int h) {
   if (w == width_ && h == height_) return;
   width_ = w;

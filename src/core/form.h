@@ -22,9 +22,12 @@ class Form {
 
   const std::string& section() const { return section_; }
   const std::string& title() const { return title_; }
-  void setTitle(const std::string& t) { title_ = t; }
+  void setTitle(const std::string& t);
   bool shown() const { return shown_; }
   void setShown(bool s);
+  // Shown but reduced to its icon.
+  bool minimized() const { return state_ == WindowState::Minimised; }
+  void setMinimized(bool m);
   // Inner size in pixels: the client area under the menu bar.
   int width() const { return width_; }
   int height() const { return height_; }
@@ -52,8 +55,8 @@ class Form {
   Control* find(const std::string& name) const;
   const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
 
-  // Called when the form is shown, hidden, resized, moved or changes state
-  // (the view follows it).
+  // Called when the form is shown, hidden, resized, moved, retitled or
+  // changes state (the view follows it).
   using FormObserver = std::function<void(const Form&)>;
   void addObserver(FormObserver o) { observers_.push_back(std::move(o)); }
 

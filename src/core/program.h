@@ -10,6 +10,7 @@
 
 #include "core/command_path.h"
 #include "core/form.h"
+#include "core/position_fix.h"
 #include "platform/services.h"
 
 namespace qv {
@@ -69,6 +70,10 @@ struct PublicVars {
 
   // GPS text shown on the main window and used in file names.
   std::string DDETXT;
+  // Latest valid position from the serial GPS or the UDP GPS text.
+  PositionFix LastFix;
+  // The last field note of the current (or last) live run.
+  std::string LastNote;
 
   // Recording.
   std::string RecFile;     // file being recorded

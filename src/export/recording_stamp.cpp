@@ -1,6 +1,11 @@
 #include "export/recording_stamp.h"
 
 #include <cctype>
+#include <cmath>
+#include <cstdio>
+
+#include "files/byte_source.h"
+#include "files/guano.h"
 
 namespace qv {
 
@@ -79,6 +84,31 @@ RecordingStamp recordingStamp(const std::string& path) {
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   if (auto st = stampFromName(name)) return *st;
   return {};
+}
+
+std::string guanoPlaceAndTime(const std::string& path) {
+  FileByteSource src;
+  if (!src.open(path)) return {};
+  const GuanoChunk chunk = readGuanoChunk(src);
+  if (!chunk.found) return {};
+  const GuanoRecord r = guanoRecordOf(parseGuanoText(chunk.text));
+  std::string line;
+  if (r.timestamp) {
+    // "2026-12-08T12:47:24.532+00:00" read as a person writes it.
+    std::string iso = isoTimestamp(*r.timestamp);
+    if (iso.size() > 10 && iso[10] == 'T') iso[10] = ' ';
+    const size_t sign = iso.find_first_of("+-", 19);
+    if (sign != std::string::npos) iso.insert(sign, " ");
+    line = "Recorded " + iso;
+  }
+  if (r.position && r.position->valid) {
+    char at[80];
+    std::snprintf(at, sizeof at, "%.6f %c %.6f %c", std::fabs(r.position->latitude),
+                  r.position->latitude < 0 ? 'S' : 'N', std::fabs(r.position->longitude),
+                  r.position->longitude < 0 ? 'W' : 'E');
+    line += (line.empty() ? "Recorded at " : " at ") + std::string(at);
+  }
+  return line;
 }
 
 }  // namespace qv

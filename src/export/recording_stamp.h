@@ -26,8 +26,12 @@ struct RecordingStamp {
 // a time gives the date alone.
 std::optional<RecordingStamp> stampFromName(const std::string& fileName);
 
-// What the caption of `path` shows. Today the file's name is the only
-// source; metadata stored in the file, when read, is to be preferred to it.
+// What the caption of `path` shows: the date and time in the file's name.
 RecordingStamp recordingStamp(const std::string& path);
+
+// Where and when the file's GUANO metadata says it was recorded, as a line
+// under the picture ("Recorded 2026-12-08 12:47:24.532 +00:00 at 48.117300 N
+// 11.516667 E"); empty when the file carries neither.
+std::string guanoPlaceAndTime(const std::string& path);
 
 }  // namespace qv

@@ -601,6 +601,7 @@ std::unique_ptr<FileJob> Batch::plan(const std::string& input, const std::string
   }
   f->written.assign(f->paths.size(), 0);
   f->stamp = recordingStamp(input);
+  if (std::string placeAndTime = guanoPlaceAndTime(input); !placeAndTime.empty()) f->notes.push_back(placeAndTime);
 
   // Caption and footer wrap where the narrowest image of the file (the last
   // screen) would cut them, so that every image has the same layout; extra

@@ -10,9 +10,9 @@
 #include "core/program.h"
 #include "files/byte_source.h"
 #include "files/file_info.h"
+#include "files/guano.h"
 #include "files/open_dialog.h"
 #include "files/sample_reader.h"
-#include "files/wav_header_local.h"
 #include "platform/dialogs.h"
 #include "recording/wav_file.h"
 
@@ -31,6 +31,7 @@ class WavOut {
     path_ = path;
     if (fd_ < 0) return false;
     uint8_t zero[48] = {};
+    length_ = 0;
     return put(zero, sizeof zero);
   }
   bool append(const int16_t* s, size_t n) {
@@ -44,10 +45,13 @@ class WavOut {
     }
     return true;
   }
-  bool finish(int channels, int rate) {
-    bool ok = fd_ >= 0 && ::close(fd_) == 0;
+  // The header, with the metadata after the samples.
+  bool finish(int channels, int rate, const GuanoRecord& meta) {
+    if (fd_ < 0) return false;
+    bool ok = finishWavFile(fd_, path_, length_, channels, rate, guanoText(meta), nullptr);
+    ok = ::close(fd_) == 0 && ok;
     fd_ = -1;
-    return ok && files_detail::writeWavHeader(path_, channels, rate);
+    return ok;
   }
   ~WavOut() {
     if (fd_ >= 0) ::close(fd_);
@@ -59,13 +63,47 @@ class WavOut {
       ssize_t w = ::write(fd_, b, n);
       if (w <= 0) return false;
       b += w;
+      length_ += w;
       n -= static_cast<size_t>(w);
     }
     return true;
   }
   std::string path_;
   int fd_ = -1;
+  int64_t length_ = 0;
 };
+
+// What an input WAV file says about itself, or nothing.
+GuanoRecord inputGuano(const std::string& path) {
+  FileByteSource f;
+  if (!f.open(path)) return {};
+  GuanoChunk c = readGuanoChunk(f);
+  return c.found ? guanoRecordOf(parseGuanoText(c.text)) : GuanoRecord{};
+}
+
+// An output's metadata: the input's place, note and tape speed, its own rate
+// and length, and the time of its first frame when the input's is known.
+GuanoRecord outputGuano(const GuanoRecord& in, int rate, int64_t frames, int64_t firstInputFrame) {
+  GuanoRecord out;
+  out.sampleRate = rate;
+  out.frames = frames;
+  out.tapeSpeed = in.tapeSpeed;
+  out.position = in.position;
+  out.note = in.note;
+  const int64_t end = firstInputFrame + frames;
+  int64_t lostBefore = 0;
+  for (const GuanoGap& g : in.gaps)
+    if (g.frame <= firstInputFrame) lostBefore += g.lost;
+  const int inRate = in.sampleRate > 0 ? in.sampleRate : rate;
+  if (in.timestamp && inRate > 0)
+    out.timestamp = plusSeconds(*in.timestamp, static_cast<double>(firstInputFrame + lostBefore) / inRate);
+  if (in.gapsKnown) {
+    out.gapsKnown = true;
+    for (const GuanoGap& g : in.gaps)
+      if (g.frame > firstInputFrame && g.frame < end) out.gaps.push_back({g.frame - firstInputFrame, g.lost});
+  }
+  return out;
+}
 
 ConversionResult failed(std::string msg) {
   ConversionResult r;
@@ -125,7 +163,9 @@ ConversionResult splitStereoFile(const std::string& path) {
     if (!outs[i].create(r.outputs[i])) return failed("Cannot create " + r.outputs[i]);
   bool ok = splitInto(outs, 2, reader.frames(), 512,
                       [&](int64_t f, int16_t* out, size_t n) { reader.readFrames(f, out, n); });
-  for (size_t i = 0; i < 2; ++i) ok = outs[i].finish(1, info.SampleRate) && ok;
+  const int64_t written = (reader.frames() + 511) / 512 * 512;
+  const GuanoRecord meta = outputGuano(inputGuano(path), info.SampleRate, written, 0);
+  for (size_t i = 0; i < 2; ++i) ok = outs[i].finish(1, info.SampleRate, meta) && ok;
   if (!ok) return failed("Cannot write " + r.outputs[0] + " or " + r.outputs[1]);
   r.ok = true;
   return r;
@@ -149,7 +189,10 @@ ConversionResult splitFourChannelFile(const std::string& path, int sampleRate) {
     size_t got = in.readAt(f * 8, bytes.data(), n * 8);
     decodeSamples(SampleCoding::Int16, bytes.data(), got / 2, out);
   });
-  for (auto& o : outs) ok = o.finish(1, sampleRate) && ok;
+  GuanoRecord meta;
+  meta.sampleRate = sampleRate;
+  meta.frames = (frames + 255) / 256 * 256;
+  for (auto& o : outs) ok = o.finish(1, sampleRate, meta) && ok;
   if (!ok) return failed("Cannot write the outputs of " + path);
   r.ok = true;
   return r;
@@ -187,7 +230,7 @@ ConversionResult extractCut(const std::string& path, int startMinutes, int minut
     ok = out.append(buf.data(), n * static_cast<size_t>(ch));
     done += static_cast<int64_t>(n);
   }
-  ok = out.finish(ch, static_cast<int>(rate)) && ok;
+  ok = out.finish(ch, static_cast<int>(rate), outputGuano(inputGuano(path), static_cast<int>(rate), total, first)) && ok;
   if (!ok) return failed("Cannot write " + r.outputs[0]);
   r.ok = true;
   return r;

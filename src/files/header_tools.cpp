@@ -10,6 +10,7 @@
 
 #include "core/program.h"
 #include "files/byte_source.h"
+#include "files/guano.h"
 #include "files/open_dialog.h"
 #include "files/wav_format.h"
 #include "files/wav_header_local.h"
@@ -18,6 +19,8 @@
 namespace qv {
 
 namespace {
+
+constexpr int64_t kWavHeaderEnd = 44;
 
 std::string num(long long v) { return v < 0 ? std::to_string(v) : " " + std::to_string(v); }
 
@@ -99,8 +102,10 @@ HeaderFix FixWavHeader(const std::string& path) {
       return r;
     }
   }
+  // Metadata the recorder left after the samples stays out of the data.
+  const GuanoChunk meta = findTrailingGuano(f, kWavHeaderEnd + 4);
   uint8_t out[44];
-  files_detail::buildWavHeader(out, len, h.channels, h.sampleRate);
+  files_detail::buildWavHeader(out, len, h.channels, h.sampleRate, meta.found ? meta.offset : len);
   if (!f.writeAt(0, out, 44)) {
     r.message = "Cannot write " + path;
     return r;

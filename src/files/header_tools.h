@@ -25,7 +25,8 @@ struct HeaderFix {
 
 // Rewrites the header from the file's real length, keeping channel count and
 // sampling rate. A file in this program's layout gets the whole 44-byte
-// header; a WAV whose chunks stand elsewhere, or that holds float samples,
+// header (an intact "guan" metadata chunk at its end stays out of the data
+// size); a WAV whose chunks stand elsewhere, or that holds float samples,
 // only gets its RIFF and data sizes mended, so its format survives. A file
 // shorter than 44 bytes or without the "RIFF" tag is never written.
 HeaderFix FixWavHeader(const std::string& path);

@@ -12,6 +12,10 @@ uint32_t cap32(int64_t v) { return static_cast<uint32_t>(std::clamp<int64_t>(v, 
 }  // namespace
 
 void buildWavHeader(uint8_t h[44], int64_t length, int channels, int sampleRate) {
+  buildWavHeader(h, length, channels, sampleRate, length);
+}
+
+void buildWavHeader(uint8_t h[44], int64_t length, int channels, int sampleRate, int64_t dataEnd) {
   std::memcpy(h, "RIFF", 4);
   putLe32(h + 4, cap32(length - 8));
   std::memcpy(h + 8, "WAVEfmt ", 8);
@@ -24,7 +28,7 @@ void buildWavHeader(uint8_t h[44], int64_t length, int channels, int sampleRate)
   putLe16(h + 34, 16);
   std::memcpy(h + 36, "data", 4);
   // A file still empty gets the provisional -44 that marks an unfinished header.
-  putLe32(h + 40, length >= 44 ? cap32(length - 44) : static_cast<uint32_t>(length - 44));
+  putLe32(h + 40, dataEnd >= 44 ? cap32(dataEnd - 44) : static_cast<uint32_t>(dataEnd - 44));
 }
 
 bool writeWavHeader(const std::string& path, int channels, int sampleRate) {

@@ -11,6 +11,8 @@ namespace qv::files_detail {
 // byte 48: RIFF size length - 8, data size length - 44 (the four bytes at
 // 44..47 belong to the data chunk), sizes capped at 32 bits.
 void buildWavHeader(uint8_t out[44], int64_t length, int channels, int sampleRate);
+// The same for samples that end at `dataEnd`, followed by other chunks.
+void buildWavHeader(uint8_t out[44], int64_t length, int channels, int sampleRate, int64_t dataEnd);
 
 // Writes that header at the start of an existing file from its current
 // length, keeping every byte from 44 on.

@@ -59,12 +59,22 @@ void FormWindow::followForm() {
   if (windowTitle() != title) setWindowTitle(title);
   if (!reporting_) applyFormSize();
   if (form_.shown() != isVisible()) {
-    if (form_.shown()) {
+    if (!form_.shown()) {
+      hide();
+    } else if (form_.minimized()) {
+      showMinimized();
+    } else {
       show();
       raise();
       activateWindow();
+    }
+  } else if (form_.shown() && form_.minimized() != isMinimized()) {
+    if (form_.minimized()) {
+      showMinimized();
     } else {
-      hide();
+      showNormal();
+      raise();
+      activateWindow();
     }
   }
   following_ = false;
@@ -111,6 +121,7 @@ void FormWindow::resizeEvent(QResizeEvent* e) {
 
 void FormWindow::changeEvent(QEvent* e) {
   QMainWindow::changeEvent(e);
+  // The operator restoring, minimising or maximising the window goes back to the Form.
   if (e->type() != QEvent::WindowStateChange || following_) return;
   const WindowState s = isMinimized() ? WindowState::Minimised
                         : isMaximized() ? WindowState::Maximised

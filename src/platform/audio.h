@@ -42,6 +42,9 @@ struct WaveBuffer {
   std::atomic<bool> done{false};     // set by the device thread when filled / played (release)
   std::atomic<bool> queued{false};   // owned by the device until done
   uint32_t bytesRecorded = 0;        // valid once done
+  // Input: samples the device had to drop, for want of a queued buffer, just
+  // before it began to fill this one (valid once done).
+  uint64_t lostBefore = 0;
 };
 
 struct WaveFormat {

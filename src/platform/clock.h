@@ -8,6 +8,7 @@ namespace qv {
 struct DateTime {
   int year = 2000, month = 1, day = 1;
   int hour = 0, minute = 0, second = 0, millisecond = 0;
+  int utcOffsetMinutes = 0;  // local time minus UTC
 };
 
 class Clock {

@@ -61,6 +61,7 @@ int Capture::open(int device, int sampleRate, int channels, int blockSize, int n
   lastVisited_ = -1;
   next_ = passStart_ = 0;
   stalled_ = false;
+  lostBefore_ = 0;
   gapsSeen_ = in_->gaps();
   p_.vars().FailCount = 0;
   label20_ = p_.form1().find("Label20");
@@ -102,6 +103,7 @@ bool Capture::takeSlot(int visit, int16_t* dest) {
   marks_[slot] = 1;
   ++fullThisPass_;
   if (dest) std::memcpy(dest, b.data.data(), static_cast<size_t>(blockSize_) * sizeof(int16_t));
+  lostBefore_ = static_cast<int64_t>(b.lostBefore / static_cast<uint64_t>(std::max(1, format_.channels)));
   // Straight back into the queue, behind the buffers already there. After a
   // stop the device takes nothing more, so the buffer just stays empty.
   b.bytesRecorded = 0;

@@ -49,6 +49,8 @@ class Capture {
   // not null) and it goes back to the device queue at once: true. An empty
   // slot is unmarked: false.
   bool takeSlot(int visit, int16_t* dest);
+  // Frames the device dropped just before the block last taken (0: none).
+  int64_t framesLostBefore() const { return lostBefore_; }
   // After every slot visit: the busy count (slots found full at their last
   // visit) in Label20 and its largest value of the run in Label21. At the
   // visit that ends a pass (the last slot) in which every slot was found full
@@ -90,6 +92,7 @@ class Capture {
   int next_ = 0;          // slot of the oldest outstanding block
   int passStart_ = 0;
   bool stalled_ = false;  // this pass met a buffer not yet filled
+  int64_t lostBefore_ = 0;
   uint64_t gapsSeen_ = 0;  // the device's own gap count at the last pass end
   Control* label20_ = nullptr;
   Control* label21_ = nullptr;

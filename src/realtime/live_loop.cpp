@@ -209,6 +209,7 @@ bool LiveLoop::setUp(bool stereo) {
   offsetValue_ = f.find("Text5");
   v.FailCount = 0;
   v.OverloadCount = 0;
+  v.LastNote.clear();
   eng.overloadCount = 0;
   v.ColumnCount = 0;
   v.ColumnX = 0;
@@ -227,6 +228,8 @@ void LiveLoop::pass() {
     if (capture_.takeSlot(visit, staging_.get())) {
       // The previous block's columns are finished before its samples move.
       finishPending();
+      if (const int64_t lost = capture_.framesLostBefore(); lost > 0)
+        for (size_t i = 0; i < participantsUp_; ++i) p_.liveParticipants()[i]->gap(lost);
       startBlock();
       any = true;
     } else {

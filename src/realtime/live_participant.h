@@ -22,6 +22,9 @@ class LiveParticipant {
   virtual void block(const int16_t* samples, int count) = 0;
   // The capture ran out of queued buffers (a gap).
   virtual void fail() {}
+  // Exactly this many frames were lost between the previous block and the
+  // next one (told before that block).
+  virtual void gap(int64_t framesLost) { (void)framesLost; }
   // "Pause" ticked (true) or released (false) at a pass end.
   virtual void pause(bool paused) { (void)paused; }
   // After the capture device stopped, before it closes.

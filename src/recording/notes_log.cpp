@@ -67,6 +67,8 @@ bool NotesLog::write(const std::string& note) {
     return false;
   }
   if (nameLine) lastName_ = current;
+  // The recordings of a live run carry its last note.
+  if ((task == 1 || task == 2) && !p_.vars().StopFlag) p_.vars().LastNote = note;
   return true;
 }
 

@@ -41,6 +41,8 @@ bool RamBuffer::setUp(Program& p, const RunParams& run) {
   pointer_ = 0;
   lastPercent_ = -1;
   size_ = 0;
+  gaps_.clear();
+  newestEnd_.reset();
   // A smaller buffer than the last run's gives the memory back.
   if (buffer_.capacity() > static_cast<size_t>(std::max<int64_t>(size, 2))) std::vector<int16_t>().swap(buffer_);
   if (size < 1) {
@@ -70,7 +72,9 @@ void RamBuffer::block(const int16_t* samples, int count) {
   }
   // A buffer that stopped full keeps its content until it is saved.
   if (pointer_ >= size_) return;
+  newestEnd_ = timeAgo(p_, 0);
   int64_t n = std::min<int64_t>(count, size_ - pointer_);
+  gaps_.write(pointer_, pointer_ + n);
   std::copy(samples, samples + n, buffer_.begin() + pointer_);
   pointer_ += n;
   if (pointer_ < size_) return;
@@ -83,12 +87,33 @@ void RamBuffer::block(const int16_t* samples, int count) {
   // Blocks always divide the buffer; a ragged one wraps its rest to the start.
   const int64_t rest = count - n;
   if (rest > 0) {
+    gaps_.write(0, std::min(rest, size_));
     std::copy(samples + n, samples + n + std::min(rest, size_), buffer_.begin());
     pointer_ = std::min(rest, size_) % size_;
   }
 }
 
+void RamBuffer::gap(int64_t framesLost) {
+  if (recording_) gaps_.lost(framesLost * channels_);
+}
+
 bool RamBuffer::writeRanges(const std::string& file, int64_t from1, int64_t to1, int64_t from2, int64_t to2) {
+  // Word positions of the two ranges become frames of the file; the ranges
+  // end with the newest word.
+  const int64_t ch = channels_;
+  const int64_t words = (to1 - from1) + (to2 - from2);
+  std::vector<GuanoGap> gaps = gaps_.within(from1, to1, -from1);
+  for (const GuanoGap& g : gaps_.within(from2 - 1, to2, (to1 - from1) - from2))
+    if (!(g.frame == to1 - from1 && from1 == to1)) gaps.push_back(g);
+  int64_t lostWords = 0;
+  for (GuanoGap& g : gaps) {
+    lostWords += g.lost;
+    g.frame /= ch;
+    g.lost /= ch;
+  }
+  GuanoRecord meta = currentGuano(p_, rate_, words / ch);
+  if (newestEnd_) meta.timestamp = plusSeconds(*newestEnd_, -static_cast<double>((words + lostWords) / ch) / rate_);
+  setGaps(meta, std::move(gaps));
   WavWriter w;
   error_.clear();
   saved_.clear();
@@ -102,7 +127,7 @@ bool RamBuffer::writeRanges(const std::string& file, int64_t from1, int64_t to1,
     }
   }
   if (!ok) error_ = w.error();
-  if (!w.close() && ok) {
+  if (!w.close(guanoText(meta)) && ok) {
     error_ = w.error();
     ok = false;
   }
@@ -110,6 +135,7 @@ bool RamBuffer::writeRanges(const std::string& file, int64_t from1, int64_t to1,
   // Emptied only once the samples are safely in the file.
   pointer_ = 0;
   filled_ = false;
+  gaps_.clear();
   if (Station* s = findStation(p_)) s->fileSaved("Buffer saved", file);
   return true;
 }

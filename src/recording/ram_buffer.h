@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "realtime/live_participant.h"
+#include "recording/file_metadata.h"
 
 namespace qv {
 
@@ -23,6 +24,7 @@ class RamBuffer : public LiveParticipant {
 
   bool setUp(Program& p, const RunParams& run) override;
   void block(const int16_t* samples, int count) override;
+  void gap(int64_t framesLost) override;
   void tearDown() override {}
 
   // Whole valid content in time order. False (buffer kept) when the file
@@ -80,6 +82,9 @@ class RamBuffer : public LiveParticipant {
   int rate_ = 48000;
   int lastPercent_ = -1;
   std::string error_;
+  // When the newest word was captured, and where (by word) frames were lost.
+  std::optional<GuanoTime> newestEnd_;
+  GapTrack gaps_;
   std::string saved_;
 };
 

@@ -72,6 +72,7 @@ bool RecordingLoop::setUp(Program& p, const RunParams& run) {
   recPaused_ = false;
   hasHour_ = false;
 
+  resetFileMetadata();
   CreateFileName(p, v.RecFile, namePart_, fileIndexNum_, folder_);
   // A file of that name is kept: the recording takes the next free suffix.
   if (!writer_.create(v.RecFile, channels_, rate_)) return refuse(writer_.error());
@@ -86,8 +87,40 @@ bool RecordingLoop::setUp(Program& p, const RunParams& run) {
 
 std::string RecordingLoop::runInfo() const { return active_ ? statusText_ : std::string(); }
 
+void RecordingLoop::resetFileMetadata() {
+  fileStart_.reset();
+  gaps_.clear();
+  wrapped_ = false;
+}
+
+void RecordingLoop::noteWrite(int count) {
+  const int64_t frame = (writer_.position() - kWavDataStart) / (2 * channels_);
+  const int64_t frames = count / channels_;
+  // The block was being captured during the time it lasts.
+  if (frame == 0) fileStart_ = timeAgo(p_, static_cast<double>(frames) / rate_);
+  gaps_.write(frame, frame + frames);
+}
+
+void RecordingLoop::gap(int64_t framesLost) {
+  if (active_ && !failed_) gaps_.lost(framesLost);
+}
+
+bool RecordingLoop::closeWriter() {
+  const int64_t frames = (writer_.length() - kWavDataStart) / (2 * channels_);
+  GuanoRecord r = currentGuano(p_, rate_, frames > 0 ? frames : 0);
+  r.timestamp = fileStart_;
+  // A circular file that wrapped holds its newest audio from frame 0 up to
+  // the write position and its oldest from there on.
+  setGaps(r, gaps_.within(wrapped_ ? -1 : 0, frames, 0));
+  if (wrapped_)
+    r.extra.emplace_back("Quorvel|Oldest Frame",
+                         std::to_string((writer_.position() - kWavDataStart) / (2 * channels_)));
+  return writer_.close(guanoText(r));
+}
+
 bool RecordingLoop::writeBlock(const int16_t* samples, int count) {
   if (count <= 0) return true;
+  noteWrite(count);
   if (writer_.append(samples, static_cast<size_t>(count))) return true;
   // A disk that filled before its free space was seen low: the block goes
   // to the next span folder instead of being lost.
@@ -136,6 +169,7 @@ void RecordingLoop::block(const int16_t* samples, int count) {
       switch (limits_.fileMode) {
         case 1:
           writer_.rewind();
+          wrapped_ = true;
           log(reclog::rewriting(v.RecFile));
           break;
         case 3:
@@ -181,7 +215,7 @@ void RecordingLoop::block(const int16_t* samples, int count) {
 
 bool RecordingLoop::closeCurrent(const std::string& closingWord) {
   PublicVars& v = p_.vars();
-  if (!writer_.close()) {
+  if (!closeWriter()) {
     failRun(writer_.error());
     return false;
   }
@@ -200,6 +234,7 @@ bool RecordingLoop::openNext(const std::string& creatingWord) {
   if (maxFiles && fileIndexNum_ > maxFiles->intNumber()) v.StopFlag = true;
   CreateFileName(p_, v.RecFile, namePart_, fileIndexNum_, folder_);
   v.FileTime.clear();
+  resetFileMetadata();
   // Two files begun within one second share a timestamped name: the writer takes the next suffix.
   if (!writer_.create(v.RecFile, channels_, rate_)) {
     log(reclog::created(creatingWord, v.RecFile));
@@ -261,7 +296,7 @@ void RecordingLoop::failRun(const std::string& reason) {
   log("Stop: " + reason, RecLogKind::RunError);
   if (writer_.isOpen()) {
     const int64_t length = writer_.length();
-    const bool ok = writer_.close();
+    const bool ok = closeWriter();
     log(reclog::endOfRecording(v.RecFile, length, v.FailCount, v.OverloadCount));
     if (!ok) log("Stop: " + writer_.error(), RecLogKind::RunError);
   }
@@ -287,7 +322,7 @@ void RecordingLoop::tearDown() {
   PublicVars& v = p_.vars();
   if (writer_.isOpen()) {
     const int64_t length = writer_.length();
-    const bool ok = writer_.close();
+    const bool ok = closeWriter();
     log(reclog::endOfRecording(v.RecFile, length, v.FailCount, v.OverloadCount));
     if (!ok) {
       failed_ = true;

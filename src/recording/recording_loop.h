@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "realtime/live_participant.h"
+#include "recording/file_metadata.h"
 #include "recording/recording_files.h"
 #include "recording/wav_file.h"
 
@@ -27,6 +28,7 @@ class RecordingLoop : public LiveParticipant {
   bool setUp(Program& p, const RunParams& run) override;
   std::string runInfo() const override;
   void block(const int16_t* samples, int count) override;
+  void gap(int64_t framesLost) override;
   void fail() override;
   void pause(bool paused) override;
   void tearDown() override;
@@ -44,6 +46,11 @@ class RecordingLoop : public LiveParticipant {
   bool twoChannels() const { return channels_ == 2; }
   void log(const std::string& message, RecLogKind kind = RecLogKind::Event);
   bool writeBlock(const int16_t* samples, int count);
+  // Start time, gaps and overwritten positions of a block about to be written.
+  void noteWrite(int count);
+  // Closes the file with its metadata; false (reason in writer_.error()) on failure.
+  bool closeWriter();
+  void resetFileMetadata();
   // After a write failed on a full disk in multiple-file mode with spanning:
   // closes and patches the file and opens the next one in the next span
   // folder, logged like a planned switch. False when there is none.
@@ -74,6 +81,11 @@ class RecordingLoop : public LiveParticipant {
   int lastHour_ = -1;
   std::vector<int16_t> zeros_;
   WavWriter writer_;
+  // The current file's metadata: when its first frame was captured, where
+  // frames were lost, and whether a circular file has wrapped.
+  std::optional<GuanoTime> fileStart_;
+  GapTrack gaps_;
+  bool wrapped_ = false;
   std::string statusText_;  // our part of the run information label
   std::string labelBase_;   // the label before our part
   bool labelBaseKnown_ = false;

@@ -20,6 +20,10 @@ static void put32(uint8_t* p, uint32_t v) {
 }
 
 std::array<uint8_t, 44> buildWavHeader(int64_t fileLength, int channels, int sampleRate) {
+  return buildWavHeader(fileLength, channels, sampleRate, fileLength);
+}
+
+std::array<uint8_t, 44> buildWavHeader(int64_t fileLength, int channels, int sampleRate, int64_t dataEnd) {
   std::array<uint8_t, 44> h{};
   if (channels < 1) channels = 1;
   std::memcpy(h.data(), "RIFF", 4);
@@ -34,7 +38,7 @@ std::array<uint8_t, 44> buildWavHeader(int64_t fileLength, int channels, int sam
   put16(&h[32], static_cast<uint32_t>(channels * 2));
   put16(&h[34], 16);
   std::memcpy(&h[36], "data", 4);
-  put32(&h[40], static_cast<uint32_t>(static_cast<int32_t>(fileLength - 44)));
+  put32(&h[40], static_cast<uint32_t>(static_cast<int32_t>(dataEnd - 44)));
   return h;
 }
 
@@ -94,6 +98,40 @@ bool WriteWavHeader(const std::string& path, int channels, int sampleRate, std::
     ok = false;
   }
   return ok;
+}
+
+bool finishWavFile(int fd, const std::string& path, int64_t dataEnd, int channels, int sampleRate,
+                   const std::string& guano, std::string* error) {
+  std::string chunk;
+  if (!guano.empty() && guano.size() <= 0xFFFFFF) {
+    chunk.reserve(guano.size() + 9);
+    chunk.append("guan");
+    uint8_t n[4];
+    put32(n, static_cast<uint32_t>(guano.size()));
+    chunk.append(reinterpret_cast<const char*>(n), 4);
+    chunk.append(guano);
+    if (guano.size() % 2) chunk.push_back('\0');
+  }
+  if (dataEnd + static_cast<int64_t>(chunk.size()) > kWavMaxFileBytes) chunk.clear();
+  const int64_t length = dataEnd + static_cast<int64_t>(chunk.size());
+  int err = 0;
+  // The header first: a file cut off before its chunk still reads its
+  // samples only, and the repair finds the end of the file.
+  auto h = buildWavHeader(length, channels, sampleRate, dataEnd);
+  if (!writeAll(fd, h.data(), h.size(), 0, &err)) {
+    if (error) *error = reason("Cannot write the header of", path, err);
+    return false;
+  }
+  if (chunk.empty()) return true;
+  if (writeAll(fd, chunk.data(), chunk.size(), dataEnd, &err) && ::ftruncate(fd, length) == 0) return true;
+  // No room for the metadata (a full disk): the samples keep a header of their own.
+  (void)!::ftruncate(fd, dataEnd);
+  h = buildWavHeader(dataEnd, channels, sampleRate, dataEnd);
+  if (!writeAll(fd, h.data(), h.size(), 0, &err)) {
+    if (error) *error = reason("Cannot write the header of", path, err);
+    return false;
+  }
+  return true;
 }
 
 int createNewFile(std::string& path) {
@@ -191,6 +229,14 @@ bool WavWriter::rewind() {
   }
   pos_ = kWavDataStart;
   return true;
+}
+
+bool WavWriter::close(const std::string& guano) {
+  if (!isOpen()) return true;
+  bool ok = finishWavFile(fd_, path_, length_, channels_, rate_, guano, &error_);
+  if (::close(fd_) != 0 && ok) ok = fail("Cannot close", errno);
+  fd_ = -1;
+  return ok;
 }
 
 bool WavWriter::close() {

@@ -17,6 +17,17 @@ constexpr int64_t kWavMaxFileBytes = 0xFFFFFFFFLL;
 // Header for a file of `fileLength` bytes. An empty file gets the provisional
 // sizes 0 and -44 (hex FFFFFFD4) that mark an interrupted recording.
 std::array<uint8_t, 44> buildWavHeader(int64_t fileLength, int channels, int sampleRate);
+// The same for a file whose samples end at `dataEnd` and are followed by
+// other chunks up to `fileLength`.
+std::array<uint8_t, 44> buildWavHeader(int64_t fileLength, int channels, int sampleRate, int64_t dataEnd);
+
+// Closes a WAV file's content: `guano` (metadata text) as a "guan" chunk right
+// after the samples that end at `dataEnd`, nothing after it, and the header
+// whose data size covers the samples only. Without text, or when the chunk
+// would not fit in a WAV file, the file ends with its samples. The samples
+// are never touched; a chunk that cannot be written is taken away again.
+bool finishWavFile(int fd, const std::string& path, int64_t dataEnd, int channels, int sampleRate,
+                   const std::string& guano, std::string* error);
 
 // Opens (or creates) the file keeping its content, writes the header for its
 // current length at offset 0 and closes it. False, with a reason in `error`,
@@ -58,6 +69,8 @@ class WavWriter {
   bool rewind();
   // Final header for the file's length, then close. Harmless when not open.
   bool close();
+  // The same with metadata after the samples (see finishWavFile).
+  bool close(const std::string& guano);
 
   bool isOpen() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }

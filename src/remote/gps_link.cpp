@@ -5,6 +5,7 @@
 #include "core/program.h"
 #include "platform/dialogs.h"
 #include "platform/text_link.h"
+#include "remote/nmea.h"
 #include "remote/udp_remote.h"
 
 namespace qv {
@@ -14,6 +15,7 @@ namespace {
 void showGps(Program& p, const std::string& text) {
   const std::string gps = udpGpsText(text);
   p.vars().DDETXT = gps;
+  if (auto fix = parsePositionText(text)) p.vars().LastFix = *fix;
   if (Control* label = p.form1().find("DDETXT")) label->setCaption(gps);
 }
 

@@ -12,6 +12,7 @@
 #include "recording/rec_text.h"
 #include "recording/recording_files.h"
 #include "recording/station.h"
+#include "remote/nmea.h"
 
 namespace qv {
 
@@ -361,6 +362,7 @@ void RemoteCommander::LocalPort1_Change() {
 void RemoteCommander::Winsock1_DataArrival(const std::string& data) {
   const std::string gps = udpGpsText(data);
   p_.vars().DDETXT = gps;
+  if (auto fix = parsePositionText(data)) p_.vars().LastFix = *fix;
   if (Control* label = p_.form1().find("DDETXT")) label->setCaption(gps);
 }
 

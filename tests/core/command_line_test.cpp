@@ -7,12 +7,13 @@ namespace {
 
 TEST(CommandLine, OptionsAndClassicSwitches) {
   auto r = parseCommandLine({"--home", "/tmp/h", "--set", "OPTIONS0.chkUDPSlave=1", "--set=FORM1.HeadLine=a=b",
-                             "--task", "2", "--start", "--quit-after", "1.5", "--headless", "rec1.wav", "/AUTO"});
+                             "--click", "FORM1.SetTcpIp", "--click=OPTIONS2.StartGPS", "--task", "2", "--start", "--quit-after", "1.5", "--headless", "rec1.wav", "/AUTO"});
   ASSERT_EQ(r.error, "");
   EXPECT_EQ(r.cl.home, "/tmp/h");
   ASSERT_EQ(r.cl.sets.size(), 2u);
   EXPECT_EQ(r.cl.sets[0].first, "OPTIONS0.chkUDPSlave");
   EXPECT_EQ(r.cl.sets[1].second, "a=b");
+  EXPECT_EQ(r.cl.clicks, (std::vector<std::string>{"FORM1.SetTcpIp", "OPTIONS2.StartGPS"}));
   EXPECT_EQ(*r.cl.task, 2);
   EXPECT_TRUE(r.cl.start);
   EXPECT_DOUBLE_EQ(*r.cl.quitAfterSeconds, 1.5);
@@ -25,6 +26,8 @@ TEST(CommandLine, BadInputIsRefusedWithAMessage) {
   EXPECT_NE(parseCommandLine({"--task", "7"}).error, "");
   EXPECT_NE(parseCommandLine({"--task"}).error, "");
   EXPECT_NE(parseCommandLine({"--set", "novalue"}).error, "");
+  EXPECT_NE(parseCommandLine({"--click", "FORM1."}).error, "");
+  EXPECT_NE(parseCommandLine({"--click"}).error, "");
   EXPECT_NE(parseCommandLine({"--quit-after", "-1"}).error, "");
   EXPECT_NE(parseCommandLine({"--quit-after", "abc"}).error, "");
 }

@@ -12,6 +12,7 @@
 #include "files/open_dialog.h"
 #include "files/open_file.h"
 #include "platform/doubles/scripted_dialogs.h"
+#include "support/wav_parts.h"
 #include "support/temp_dir.h"
 #include "core/files_test_util.h"
 
@@ -178,9 +179,10 @@ TEST_F(FileTools, SplitStereoGivesTwoMonoFilesOfHalfTheSamples) {
   EXPECT_TRUE(dialogs.shown.empty()) << dialogs.texts()[0];
   EXPECT_EQ(test::readFile(dir.file("st ch2.wav")), std::string(100000, 'o'));
   for (int c = 0; c < 2; ++c) {
-    std::string f = test::readFile(dir.file(c ? "st ch2-2.wav" : "st ch1.wav"));
+    const std::string path = dir.file(c ? "st ch2-2.wav" : "st ch1.wav");
+    std::string f = test::readWavSamples(path);
     ASSERT_EQ(f.size(), 48u + 2048u);
-    EXPECT_EQ(u32At(f, 4), f.size() - 8);
+    EXPECT_EQ(u32At(f, 4), test::readFile(path).size() - 8);
     EXPECT_EQ(u16At(f, 22), 1);
     EXPECT_EQ(u32At(f, 24), 32000u);
     EXPECT_EQ(u32At(f, 44), 0u);
@@ -192,7 +194,7 @@ TEST_F(FileTools, SplitStereoGivesTwoMonoFilesOfHalfTheSamples) {
   ConversionResult r = splitStereoFile(in);
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.outputs[0], dir.file("st ch1-2.wav"));
-  std::string f = test::readFile(r.outputs[0]);
+  std::string f = test::readWavSamples(r.outputs[0]);
   ASSERT_EQ(f.size(), 48u + 2 * 1024u);
   EXPECT_EQ(test::sampleAt(f, 48 + 2 * 599), 599);
   EXPECT_EQ(test::sampleAt(f, 48 + 2 * 600), 0);
@@ -218,7 +220,7 @@ TEST_F(FileTools, SplitFourChannelsAsksTheRateAndPadsTheLastChunk) {
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_EQ(dialogs.shown[0].text, "Sampling rate for " + in);
   for (int c = 0; c < 4; ++c) {
-    std::string f = test::readFile(dir.file("four ch" + std::to_string(c + 1) + ".wav"));
+    std::string f = test::readWavSamples(dir.file("four ch" + std::to_string(c + 1) + ".wav"));
     ASSERT_EQ(f.size(), 48u + 1024u);
     EXPECT_EQ(u32At(f, 24), 96000u);
     EXPECT_EQ(test::sampleAt(f, 48), c * 1000);
@@ -249,9 +251,9 @@ TEST_F(FileTools, ExtractCutCopiesWholeMinutesOfOneSecondChunks) {
             in + "\r\n 48000 2 " + std::to_string(40 + rate * 90 * 4) + "\r\nStartPoint in minutes");
   EXPECT_EQ(dialogs.shown[1].text, "Duration in minutes");
   EXPECT_EQ(test::readFile(dir.file("long - cut 0.wav")), std::string(1200, 'o'));
-  std::string f = test::readFile(dir.file("long - cut 0-2.wav"));
+  std::string f = test::readWavSamples(dir.file("long - cut 0-2.wav"));
   ASSERT_EQ(f.size(), 48u + 60u * 192000u);
-  EXPECT_EQ(u32At(f, 4), f.size() - 8);
+  EXPECT_EQ(u32At(f, 4), test::readFile(dir.file("long - cut 0-2.wav")).size() - 8);
   EXPECT_EQ(u32At(f, 40), f.size() - 44);
   EXPECT_EQ(u16At(f, 22), 2);
   EXPECT_EQ(u32At(f, 24), 48000u);
@@ -261,7 +263,7 @@ TEST_F(FileTools, ExtractCutCopiesWholeMinutesOfOneSecondChunks) {
   ConversionResult r = extractCut(in, 1, 1);
   ASSERT_TRUE(r.ok) << r.message;
   EXPECT_EQ(r.outputs[0], dir.file("long - cut 1.wav"));
-  f = test::readFile(r.outputs[0]);
+  f = test::readWavSamples(r.outputs[0]);
   ASSERT_EQ(f.size(), 48u + 60u * 192000u);
   EXPECT_EQ(f.substr(48, 30u * 192000u), src.substr(48 + 60u * 192000u));
   EXPECT_EQ(f.substr(48 + 30u * 192000u), std::string(30u * 192000u, '\0'));

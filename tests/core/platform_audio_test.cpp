@@ -122,6 +122,13 @@ TEST(BufferQueue, FillsQueuedBuffersInOrderAndLosesTheRest) {
   EXPECT_EQ(bufs[0]->bytesRecorded, 8u);
   EXPECT_EQ(q.lostSamples(), 3u);
   EXPECT_TRUE(allGuard(*bufs[2])) << "a buffer never queued was written";
+  EXPECT_EQ(bufs[0]->lostBefore, 0u);
+  EXPECT_EQ(bufs[1]->lostBefore, 0u);
+  // The next buffer filled is told how much was dropped just before it.
+  ASSERT_TRUE(q.push(bufs[2].get()));
+  q.fill(src, 4);
+  ASSERT_TRUE(bufs[2]->done.load());
+  EXPECT_EQ(bufs[2]->lostBefore, 3u);
 
   // Re-queued, it is filled again from its start.
   ASSERT_TRUE(q.push(bufs[0].get()));
@@ -271,8 +278,9 @@ TEST_P(TestSignalCapture, DeliversQueuedBuffersInOrderWithTheSeededSignal) {
 
 INSTANTIATE_TEST_SUITE_P(Channels, TestSignalCapture, ::testing::Values(1, 2));
 
-TEST(AudioInputBuiltIn, OnlyQueuedBuffersAreWrittenAndTheRestIsLost) {
+TEST(AudioInputBuiltIn, OnlyQueuedBuffersAreWrittenAndTheRestIsLostAndCountedExactly) {
   PortAudioInput in;
+  in.setTestSignalSeed(9);
   int dev = deviceNumber(in, PortAudioInput::kTestSignalName);
   WaveFormat f{44100, 1, 16};
   ASSERT_EQ(in.open(dev, f), kWaveOk);
@@ -294,6 +302,13 @@ TEST(AudioInputBuiltIn, OnlyQueuedBuffersAreWrittenAndTheRestIsLost) {
   EXPECT_EQ(in.addBuffer(*bufs[1]), kWaveStillPlaying);
   ASSERT_EQ(waitDone(bufs, 3s, 2).size(), 2u);
   EXPECT_FALSE(allGuard(*bufs[1]));
+  // What the next buffer holds follows the signal after exactly the samples dropped.
+  const uint64_t lost = bufs[1]->lostBefore;
+  EXPECT_GT(lost, 2048u);
+  EXPECT_LE(lost, in.lostSamples());
+  std::vector<int16_t> signal(size_t(1024 + lost + 1024));
+  TestSignalGenerator(9, 44100, 1).generate(signal.data(), int(signal.size()));
+  EXPECT_TRUE(std::equal(bufs[1]->data.begin(), bufs[1]->data.end(), signal.begin() + long(1024 + lost)));
 
   // Reset hands back a queued buffer unfilled; after close nothing is touched.
   bufs[2]->data.assign(bufs[2]->data.size(), kGuard);

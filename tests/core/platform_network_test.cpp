@@ -160,7 +160,7 @@ TEST(QtTcp, AcceptsAConnectionAndExchangesData) {
 TEST(QtSerial, AMissingPortFailsWithAReason) {
   QtNetwork net;
   auto p = net.serial();
-  EXPECT_FALSE(p->open("/dev/quorvel-no-such-port", 4800));
+  EXPECT_FALSE(p->open("/dev/quorvel-no-such-port", SerialSettings{}));
   EXPECT_FALSE(p->isOpen());
   EXPECT_NE(p->errorText().find("/dev/quorvel-no-such-port"), std::string::npos);
   EXPECT_EQ(serialDevicePath("3"), "/dev/ttyS2");

@@ -13,6 +13,7 @@
 #include "recording/recording_loop.h"
 #include "recording_fixture.h"
 #include "recording_loop_util.h"
+#include "support/wav_parts.h"
 #include "support/program_rig.h"
 
 namespace qv {
@@ -20,6 +21,7 @@ namespace {
 
 using test::le32;
 using test::readFile;
+using test::readWavSamples;
 using test::sampleAt;
 
 struct RamBufferTest : test::RecordingFixture {
@@ -52,7 +54,7 @@ struct RamBufferTest : test::RecordingFixture {
   }
   // Block numbers of a saved file, one per block.
   std::vector<int> blocksIn(const std::string& file) {
-    const std::string b = readFile(file);
+    const std::string b = readWavSamples(file);
     std::vector<int> out;
     for (size_t at = 48; at + 2 <= b.size(); at += static_cast<size_t>(run.BlockSize) * 2) out.push_back(sampleAt(b, at));
     return out;
@@ -107,7 +109,7 @@ TEST_F(RamBufferTest, WholeSaveAfterAWrapIsInTimeOrder) {
   EXPECT_EQ(p().status(), "Saved <buffer end at 20260115 105930>");
   EXPECT_EQ(buffer.RamBufferPointer(), 0);
   EXPECT_FALSE(buffer.RamBufferFilled());
-  const std::string b = readFile(autoFile());
+  const std::string b = readWavSamples(autoFile());
   EXPECT_EQ(le32(b, 24), 48000u);
   EXPECT_EQ(le32(b, 40), b.size() - 44);
   if (test::haveSox()) {
@@ -121,7 +123,7 @@ TEST_F(RamBufferTest, SecondSaveFindsTheBufferEmptyAndKeepsTheFirstFile) {
   buffer.QuickSaveBuffer_Click();
   buffer.QuickSaveBuffer_Click();  // same second: the first file must survive
   EXPECT_EQ(blocksIn(autoFile()).size(), 20u);
-  const std::string empty = readFile(autoFile("-2"));
+  const std::string empty = readWavSamples(autoFile("-2"));
   ASSERT_EQ(empty.size(), 44u);  // the header alone, data length 0
   EXPECT_EQ(le32(empty, 40), 0u);
   EXPECT_EQ(p().status(), "Saved <buffer end at 20260115 105930-2>");
@@ -132,7 +134,7 @@ TEST_F(RamBufferTest, Save60sAt48000StereoTakesWhole2048WordChunks) {
   start(32, 2);  // 16777216 words, 174.76 s
   feed(1000);    // 8192000 words, not wrapped
   buffer.BufferSave60_Click();
-  const std::string b = readFile(autoFile());
+  const std::string b = readWavSamples(autoFile());
   ASSERT_EQ(b.size(), 48u + 5758976u * 2);
   // The span ends at the newest word: block 1000's last words close the file.
   EXPECT_EQ(sampleAt(b, b.size() - 2), 1000);
@@ -146,7 +148,7 @@ TEST_F(RamBufferTest, Save30sOfAShortUnwrappedBufferTakesWhatThereIs) {
   start(16);
   feed(117);  // about 10 s mono
   buffer.BufferSave30_Click();
-  EXPECT_EQ(readFile(autoFile()).size(), 48u + 117u * 8192);
+  EXPECT_EQ(readWavSamples(autoFile()).size(), 48u + 117u * 8192);
 }
 
 TEST_F(RamBufferTest, SpanAcrossTheWrapEndsAtTheNewestBlock) {
@@ -208,7 +210,7 @@ TEST_F(RamBufferTest, ChosenNamesGetTheExtensionAndCancelWritesNothing) {
   dialogs.saveAnswers.push_back(dir.file("part.WAV"));
   buffer.SaveBufferPartial_Click();
   // 1 s = 48000 words = 23 chunks = 47104 words.
-  EXPECT_EQ(readFile(dir.file("part.WAV")).size(), 48u + 47104u * 2);
+  EXPECT_EQ(readWavSamples(dir.file("part.WAV")).size(), 48u + 47104u * 2);
 }
 
 TEST_F(RamBufferTest, AFailedSaveKeepsTheBuffer) {
@@ -246,7 +248,7 @@ TEST(LiveRecordingAssembly, BufferThenRecordingAreRegisteredAndTheMenuSaves) {
   buffer->block(block.data(), 4096);
   rig.options0("FileRecPathField").setText(rig.home.path());
   rig.form1("SaveBuffer").click();
-  EXPECT_EQ(readFile(rig.home.file("buffer end at 20260115 105930.wav")).size(), 48u + 8192);
+  EXPECT_EQ(readWavSamples(rig.home.file("buffer end at 20260115 105930.wav")).size(), 48u + 8192);
 }
 
 }  // namespace
@@ -282,7 +284,7 @@ TEST(LiveRecordingAssembly, AnalyzeAndPlayBufferOpenTheSavedBufferAsTheCurrentFi
   rig.form1("AnalyzeBuffer").click();
   const std::string temp = rig.p().programFile("temp.wav");
   EXPECT_EQ(rig.p().vars().CurrentFile, temp);
-  const std::string bytes = readFile(temp);
+  const std::string bytes = readWavSamples(temp);
   ASSERT_EQ(bytes.size(), 48u + 10 * 4096 * 2);
   EXPECT_EQ(sampleAt(bytes, 48), 100);                    // the first block's ramp
   EXPECT_EQ(sampleAt(bytes, 48 + 9 * 4096 * 2), 1000);  // the tenth block's
@@ -293,7 +295,7 @@ TEST(LiveRecordingAssembly, AnalyzeAndPlayBufferOpenTheSavedBufferAsTheCurrentFi
   rig.buffer().block(std::vector<int16_t>(4096, 9).data(), 4096);
   rig.form1("PlayBuffer").click();
   EXPECT_EQ(rig.p().vars().CurrentFile, temp);
-  EXPECT_EQ(readFile(temp).size(), 48u + 4096 * 2);
+  EXPECT_EQ(readWavSamples(temp).size(), 48u + 4096 * 2);
 }
 
 TEST(LiveRecordingAssembly, SecondsThatAreNoSpanOfTheBufferAreRefusedAndTheBufferKept) {
@@ -313,7 +315,7 @@ TEST(LiveRecordingAssembly, SecondsThatAreNoSpanOfTheBufferAreRefusedAndTheBuffe
   rig.dialogs.saveAnswers.push_back(rig.home.file("five"));
   rig.form1("SaveBufferPartial").click();
   // 10 blocks = 40960 words are less than 5 s: everything recorded so far.
-  EXPECT_EQ(readFile(rig.home.file("five.wav")).size(), 48u + 40960u * 2);
+  EXPECT_EQ(readWavSamples(rig.home.file("five.wav")).size(), 48u + 40960u * 2);
   EXPECT_EQ(rig.buffer().RamBufferPointer(), 0);
 }
 

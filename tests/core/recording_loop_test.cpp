@@ -11,6 +11,7 @@
 #include "recording/recording_loop.h"
 #include "recording_fixture.h"
 #include "recording_loop_util.h"
+#include "support/wav_parts.h"
 #include "analysis/engine.h"
 #include "support/program_rig.h"
 
@@ -21,6 +22,7 @@ using test::le32;
 using test::logLines;
 using test::recLine;
 using test::readFile;
+using test::readWavSamples;
 using test::sampleAt;
 
 struct RecordingLoopTest : test::RecordingFixture {
@@ -89,7 +91,7 @@ TEST_F(RecordingLoopTest, SingleFileRunLogsItsLinesAndPatchesTheFile) {
   // 48 + 10 * 8192 bytes = 81968 bytes = 80.05 kB.
   EXPECT_EQ(lines[3], recLine("10:59:30", "00:00:00.853", "Closing  " + f + " 80kB Fails 1 Overloads 3"));
 
-  const std::string b = readFile(f);
+  const std::string b = readWavSamples(f);
   ASSERT_EQ(b.size(), 48u + 10 * 8192);
   EXPECT_EQ(le32(b, 40), b.size() - 44);
   EXPECT_EQ(le32(b, 44), 0u);
@@ -119,7 +121,7 @@ TEST_F(RecordingLoopTest, AnOlderFileOfTheSameNameIsKeptAndTheRecordingTakesTheN
   feed(1);
   loop.tearDown();
   EXPECT_EQ(readFile(firstName()), std::string(100000, 'x'));
-  EXPECT_EQ(readFile(taken).size(), 48u + 8192);
+  EXPECT_EQ(readWavSamples(taken).size(), 48u + 8192);
   // The log names the file actually written.
   EXPECT_NE(readFile(p().programFile("RecLog.Log")).find("Creating " + taken + " Rec Mode"), std::string::npos);
 }
@@ -144,13 +146,13 @@ TEST_F(RecordingLoopTest, MultipleFilesCloseJustPastTheLimitAndStopAfterMaxNFile
   const std::string f1 = firstName(), f2 = file("Quorvel _" + stamp + "-2.wav"),
                     f3 = file("Quorvel _" + stamp + "-3.wav");
   for (const std::string& f : {f1, f2}) {
-    const std::string b = readFile(f);
+    const std::string b = readWavSamples(f);
     EXPECT_GE(b.size(), 1048576u) << f;
     EXPECT_LT(b.size(), 1048576u + 8192) << f;
     EXPECT_EQ(le32(b, 40), b.size() - 44);
   }
-  EXPECT_EQ(sampleAt(readFile(f2), 48), 129);
-  const std::string b3 = readFile(f3);
+  EXPECT_EQ(sampleAt(readWavSamples(f2), 48), 129);
+  const std::string b3 = readWavSamples(f3);
   EXPECT_EQ(b3.size(), 48u + 3 * 8192);
   EXPECT_EQ(sampleAt(b3, 48), 257);
   if (test::haveSox()) {
@@ -196,7 +198,7 @@ TEST_F(RecordingLoopTest, CircularFileWrapsToByte48AndKeepsItsFirstLength) {
   feed(5);
   EXPECT_EQ(p().vars().FileTime, "00:00:00.427");  // counted from the wrap
   loop.tearDown();
-  const std::string b = readFile(firstName());
+  const std::string b = readWavSamples(firstName());
   ASSERT_EQ(b.size(), 48u + 128 * 8192);
   EXPECT_EQ(le32(b, 40), b.size() - 44);
   EXPECT_EQ(sampleAt(b, 48), 129);              // newest blocks at the start
@@ -214,7 +216,7 @@ TEST_F(RecordingLoopTest, SingleFileStopsAtTheLimit) {
   feed(1);
   EXPECT_TRUE(p().vars().StopFlag);
   loop.tearDown();
-  EXPECT_EQ(readFile(firstName()).size(), 48u + 128 * 8192);
+  EXPECT_EQ(readWavSamples(firstName()).size(), 48u + 128 * 8192);
 }
 
 TEST_F(RecordingLoopTest, HourlySplitOnTheFirstBlockOfTheNewHour) {
@@ -236,8 +238,8 @@ TEST_F(RecordingLoopTest, HourlySplitOnTheFirstBlockOfTheNewHour) {
   EXPECT_EQ(lines[2].substr(42), "Closed  " + firstName() + " Fails 0 Overloads 0");
   EXPECT_EQ(lines[3], recLine("11:00:00", "", "Created " + second));
   // The block stamped 11:00 still ends the first file, as the split follows the write.
-  EXPECT_EQ(sampleAt(readFile(second), 48), 242);
-  EXPECT_EQ(readFile(firstName()).size(), 48u + 241 * 8192);
+  EXPECT_EQ(sampleAt(readWavSamples(second), 48), 242);
+  EXPECT_EQ(readWavSamples(firstName()).size(), 48u + 241 * 8192);
 }
 
 TEST_F(RecordingLoopTest, StereoHourlySplitUsesClosingAndCreating) {
@@ -279,7 +281,7 @@ TEST_F(RecordingLoopTest, RecPauseWritesOneBlockOfZerosAtEachPauseStart) {
   rp.setValue(0);
   feed(1);
   loop.tearDown();
-  const std::string b = readFile(firstName());
+  const std::string b = readWavSamples(firstName());
   ASSERT_EQ(b.size(), 48u + 6 * 8192);
   const int expected[] = {1, 2, 0, 6, 0, 9};
   for (int i = 0; i < 6; ++i) EXPECT_EQ(sampleAt(b, 48 + i * 8192 + 100), expected[i]) << i;
@@ -316,7 +318,7 @@ TEST_F(RecordingLoopTest, DiskNearlyFullInSingleFileModeStopsAndPatches) {
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[2], recLine("10:59:30", "00:00:00.256", "Disk Full - Closing " + f + " Fails 0 Overloads 0"));
   EXPECT_EQ(lines[3].substr(42), "Closing  " + f + " 40kB Fails 0 Overloads 0");
-  const std::string b = readFile(f);
+  const std::string b = readWavSamples(f);
   EXPECT_EQ(b.size(), 48u + 5 * 8192);
   EXPECT_EQ(le32(b, 40), b.size() - 44);
 }
@@ -343,8 +345,8 @@ TEST_F(RecordingLoopTest, DiskNearlyFullInMultipleModeSpansToTheNextFolder) {
   EXPECT_EQ(lines[2], recLine("10:59:30", "00:00:00.171", "Disk Full - Closing  " + firstName() + " Fails 0 Overloads 0"));
   EXPECT_EQ(lines[3], recLine("10:59:30", "00:00:00.171", "Switch to " + span));
   EXPECT_EQ(lines[4], recLine("10:59:30", "", "Creating " + next));
-  EXPECT_EQ(readFile(firstName()).size(), 48u + 3 * 8192);
-  EXPECT_EQ(readFile(next).size(), 48u + 4 * 8192);
+  EXPECT_EQ(readWavSamples(firstName()).size(), 48u + 3 * 8192);
+  EXPECT_EQ(readWavSamples(next).size(), 48u + 4 * 8192);
 }
 
 TEST_F(RecordingLoopTest, SpanningFolderNotWritableStopsTheRun) {
@@ -365,7 +367,7 @@ TEST_F(RecordingLoopTest, SpanningFolderNotWritableStopsTheRun) {
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[3], recLine("10:59:30", "00:00:00.171", "Switch to " + span));
   EXPECT_EQ(lines[4], recLine("10:59:30", "00:00:00.171", "Stop: " + span + " non writable"));
-  const std::string b = readFile(firstName());
+  const std::string b = readWavSamples(firstName());
   EXPECT_EQ(b.size(), 48u + 3 * 8192);
   EXPECT_EQ(le32(b, 40), b.size() - 44);
 }
@@ -412,7 +414,7 @@ TEST_F(RecordingLoopTest, WriteFailureEndsTheRunWithTheFilePatched) {
   EXPECT_FALSE(loop.writer().isOpen());
   loop.tearDown();
   const std::string f = firstName();
-  const std::string b = readFile(f);
+  const std::string b = readWavSamples(f);
   ASSERT_EQ(b.size(), 48u + 4 * 8192);
   EXPECT_EQ(le32(b, 40), b.size() - 44);
   const auto lines = log();
@@ -440,7 +442,7 @@ TEST_F(RecordingLoopTest, NextFileInARemovedFolderEndsTheRun) {
   EXPECT_EQ(lines[2].substr(42), "Closing  " + folder + "Quorvel _" + stamp + ".wav Fails 0 Overloads 0");
   EXPECT_EQ(lines[4].substr(42, 20), "Stop: Cannot create ");
   EXPECT_NE(lines[4].find("No such file or directory"), std::string::npos);
-  const std::string b = readFile(dir.file("moved/Quorvel _" + stamp + ".wav"));
+  const std::string b = readWavSamples(dir.file("moved/Quorvel _" + stamp + ".wav"));
   ASSERT_EQ(b.size(), 48u + 128 * 8192);
   EXPECT_EQ(le32(b, 40), b.size() - 44);
 }

@@ -13,6 +13,8 @@
 #include "config/setting_rules.h"
 #include "export/recording_stamp.h"
 #include "export/render.h"
+#include "files/guano.h"
+#include "recording/wav_file.h"
 #include "platform/qt/indexed_surface.h"
 #include "playback_wav.h"
 #include "support/program_rig.h"
@@ -471,6 +473,43 @@ TEST(Render, TheStartComesFromTheRecordingsName) {
   EXPECT_FALSE(stampFromName("take 12345678.wav"));
   EXPECT_FALSE(stampFromName("rec0001.wav"));
   EXPECT_EQ(recordingStamp("/data/2024/rec_20240512_134501.wav").text(), "2024-05-12 13:45:01");
+}
+
+// A recording's own metadata adds where and when it was made under the
+// picture's axes; a copy without it draws no such line.
+TEST(Render, TheGuanoPlaceAndTimeGoUnderTheAxes) {
+  RenderRig r;
+  RenderSettings s = r.settings();
+  const int rate = 8000;
+  const std::string plain = r.wav("plain.wav", rate, test::tone(rate * 3, rate, 1000));
+  GuanoRecord g;
+  g.timestamp = GuanoTime{1765197444532, 0};  // 2025-12-08 12:37:24.532 UTC
+  g.sampleRate = rate;
+  g.frames = rate * 3;
+  g.position = PositionFix{true, -33.856784, 151.215297};
+  {
+    WavWriter w;
+    ASSERT_TRUE(w.create(r.home.file("tagged-out.wav"), 1, rate));
+    std::vector<int16_t> samples(test::tone(rate * 3, rate, 1000));
+    ASSERT_TRUE(w.append(samples.data(), samples.size()));
+    ASSERT_TRUE(w.close(guanoText(g)));
+  }
+  const std::string withGuano = r.home.file("tagged-out.wav");
+  EXPECT_EQ(guanoPlaceAndTime(withGuano), "Recorded 2025-12-08 12:37:24.532 +00:00 at 33.856784 S 151.215297 E");
+  EXPECT_EQ(guanoPlaceAndTime(plain), "");
+  EXPECT_EQ(guanoPlaceAndTime(r.home.file("missing.wav")), "");
+
+  RenderOptions o;
+  RenderResult a = renderFile(plain, r.home.file("plain.png"), s, o, r.dsp, r.surfaces);
+  RenderResult b = renderFile(withGuano, r.home.file("tagged.png"), s, o, r.dsp, r.surfaces);
+  ASSERT_TRUE(a.ok) << a.error;
+  ASSERT_TRUE(b.ok) << b.error;
+  ASSERT_EQ(b.layout.bottom - a.layout.bottom, 16) << "one footer line more";
+  QImage img = load(b.outputs[0]);
+  const RenderLayout& l = b.layout;
+  const int footerLines = (l.bottom - RenderLayout{}.bottom) / 16;
+  const int y = l.plotBottom() + 26 + 16 * (footerLines - 1);
+  EXPECT_GT(inkedPixels(img, l.left, y, img.width(), y + 14), 10) << "the last footer line is drawn";
 }
 
 // A picture that takes its time to be written, as a full-resolution one does.

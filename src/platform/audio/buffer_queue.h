@@ -25,6 +25,7 @@ class BufferQueue {
     size_t t = tail_.load(std::memory_order_relaxed);
     if (t - head_.load(std::memory_order_acquire) >= kCapacity) return false;
     b->bytesRecorded = 0;
+    b->lostBefore = 0;
     b->done.store(false, std::memory_order_relaxed);
     b->queued.store(true, std::memory_order_relaxed);
     ring_[t % kCapacity] = b;
@@ -40,9 +41,10 @@ class BufferQueue {
     while (n > 0) {
       WaveBuffer* b = front();
       if (!b) {
-        lost_.fetch_add(n, std::memory_order_relaxed);
+        lose(n);
         return;
       }
+      startBuffer(b);
       size_t cap = b->data.size();
       size_t k = std::min(n, cap - pos_);
       if (k) {
@@ -63,9 +65,10 @@ class BufferQueue {
     while (frames > 0) {
       WaveBuffer* b = front();
       if (!b) {
-        lost_.fetch_add(frames, std::memory_order_relaxed);
+        lose(frames);
         return;
       }
+      startBuffer(b);
       size_t cap = b->data.size();
       size_t k = std::min(frames, cap - pos_);
       int16_t* d = b->data.data() + pos_;
@@ -115,9 +118,20 @@ class BufferQueue {
   void clearCounters() {
     lost_.store(0, std::memory_order_relaxed);
     idle_.store(0, std::memory_order_relaxed);
+    pendingLost_ = 0;
   }
 
  private:
+  // Device thread: samples dropped are told to the next buffer filled.
+  void lose(size_t n) {
+    lost_.fetch_add(n, std::memory_order_relaxed);
+    pendingLost_ += n;
+  }
+  void startBuffer(WaveBuffer* b) {
+    if (pos_ != 0) return;
+    b->lostBefore = pendingLost_;
+    pendingLost_ = 0;
+  }
   WaveBuffer* front() const {
     size_t h = head_.load(std::memory_order_relaxed);
     if (h == tail_.load(std::memory_order_acquire)) return nullptr;
@@ -137,6 +151,7 @@ class BufferQueue {
   alignas(64) std::atomic<size_t> head_{0};
   alignas(64) std::atomic<size_t> tail_{0};
   size_t pos_ = 0;  // samples done in the front buffer (device side)
+  uint64_t pendingLost_ = 0;  // device side
   std::atomic<uint64_t> lost_{0};
   std::atomic<uint64_t> idle_{0};
 };

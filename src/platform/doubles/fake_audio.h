@@ -67,6 +67,8 @@ class FakeAudioInput : public FakeAudioDevice<AudioInput> {
   std::vector<WaveBuffer*> added;  // every addBuffer, in call order
   bool started = false;
   uint64_t lostBlocks = 0;  // completeNext calls that found nothing queued
+  uint64_t lostSamplesPending = 0;  // dropped since the last buffer filled
+  size_t lastBlockSamples = 0;      // size of the last buffer filled
 
   int addBuffer(WaveBuffer& b) override {
     auto first = std::find(distinct_.begin(), distinct_.end(), &b);
@@ -77,6 +79,7 @@ class FakeAudioInput : public FakeAudioDevice<AudioInput> {
     if (!isOpen) return kWaveInvalidHandle;
     if (b.queued.load()) return kWaveStillPlaying;
     b.bytesRecorded = 0;
+    b.lostBefore = 0;
     b.done.store(false);
     b.queued.store(true);
     queue_.push_back(&b);
@@ -118,10 +121,15 @@ class FakeAudioInput : public FakeAudioDevice<AudioInput> {
   bool completeNext(const std::vector<int16_t>& samples) {
     if (!started || queue_.empty()) {
       ++lostBlocks;
+      // A running device drops what it captured; the next buffer is told.
+      if (started) lostSamplesPending += samples.empty() ? lastBlockSamples : samples.size();
       return false;
     }
     WaveBuffer* b = queue_.front();
     queue_.pop_front();
+    lastBlockSamples = b->data.size();
+    b->lostBefore = lostSamplesPending;
+    lostSamplesPending = 0;
     size_t n = std::min(samples.size(), b->data.size());
     std::copy(samples.begin(), samples.begin() + long(n), b->data.begin());
     std::fill(b->data.begin() + long(n), b->data.end(), int16_t(0));

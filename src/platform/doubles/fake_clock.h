@@ -25,6 +25,8 @@ class FakeClock : public Clock {
   }
   // Milliseconds added on every tickMs() read, to let polling loops progress.
   int64_t autoAdvanceMs = 0;
+  // The local time zone: local time minus UTC.
+  int utcOffsetMinutes = 60;
 
   int64_t tickMs() override {
     if (autoAdvanceMs) advance(autoAdvanceMs / 1000.0);
@@ -38,6 +40,7 @@ class FakeClock : public Clock {
     t.minute = (s / 60) % 60;
     t.second = s % 60;
     t.millisecond = static_cast<int>((secs_ - s) * 1000.0);
+    t.utcOffsetMinutes = utcOffsetMinutes;
     return t;
   }
 

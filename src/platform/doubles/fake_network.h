@@ -93,6 +93,7 @@ class FakeTcpListener : public TcpListener {
   bool listen(int port) override;
   void close() override;
   void onConnection(std::function<void(std::shared_ptr<TcpConnection>)> f) override { onConn_ = std::move(f); }
+  std::string errorText() const override { return error_; }
 
   // A peer connects; null when nobody listens.
   std::shared_ptr<FakeTcpConnection> connect(const std::string& peer = "127.0.0.1") {
@@ -107,6 +108,7 @@ class FakeTcpListener : public TcpListener {
  private:
   FakeNetwork* net_;
   int port_ = 0;
+  std::string error_;
   std::function<void(std::shared_ptr<TcpConnection>)> onConn_;
 };
 
@@ -116,12 +118,14 @@ class FakeSerialPort : public SerialPort {
   ~FakeSerialPort() override;
   bool openResult = true;
   std::string openedPath;
-  int openedBaud = 0;
+  SerialSettings openedSettings;
+  int opens = 0;
 
-  bool open(const std::string& portOrPath, int baud) override {
+  bool open(const std::string& portOrPath, const SerialSettings& settings) override {
+    ++opens;
     openedPath = serialDevicePath(portOrPath);
-    openedBaud = baud;
-    open_ = openResult;
+    openedSettings = settings;
+    open_ = openResult && !openedPath.empty();
     error_ = open_ ? "" : openedPath + ": cannot open";
     return open_;
   }
@@ -193,6 +197,9 @@ class FakeNetwork : public Network {
     return v;
   }
 
+  std::string hostName() const override { return "fieldstation"; }
+  std::string hostAddress() const override { return "192.0.2.7"; }
+
   bool portTaken(int port) const { return busyPorts.count(port) || udpOn(port) || listenerOn(port); }
   int nextEphemeral = 50000;
 };
@@ -217,7 +224,11 @@ inline FakeTcpListener::~FakeTcpListener() {
 }
 inline bool FakeTcpListener::listen(int port) {
   port_ = 0;
-  if (port <= 0 || port > 65535 || net_->portTaken(port)) return false;
+  error_.clear();
+  if (port <= 0 || port > 65535 || net_->portTaken(port)) {
+    error_ = "The bound address is already in use";
+    return false;
+  }
   port_ = port;
   return true;
 }

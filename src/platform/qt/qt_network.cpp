@@ -5,6 +5,8 @@
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QMetaObject>
+#include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QPointer>
 #include <QSerialPort>
 #include <QTcpServer>
@@ -256,6 +258,7 @@ class QtTcpListener : public TcpListener {
     if (server_->isListening()) server_->close();
     return server_->listen(QHostAddress::AnyIPv4, quint16(port));
   }
+  std::string errorText() const override { return server_->errorString().toStdString(); }
   void close() override {
     server_->close();
     box_->items.clear();
@@ -288,22 +291,25 @@ class QtSerial : public SerialPort {
     port_->close();
     port_->deleteLater();
   }
-  bool open(const std::string& portOrPath, int baud) override {
+  bool open(const std::string& portOrPath, const SerialSettings& settings) override {
     if (port_->isOpen()) port_->close();
+    box_->items.clear();
     error_.clear();
     std::string path = serialDevicePath(portOrPath);
     if (path.empty()) {
-      error_ = "no serial port given";
+      error_ = "\"" + portOrPath + "\" is not a port number or a device path";
       return false;
     }
     port_->setPortName(q(path));
-    if (!port_->setBaudRate(baud > 0 ? baud : 4800)) {
-      error_ = "baud rate " + std::to_string(baud) + " not accepted";
-      return false;
-    }
-    port_->setDataBits(QSerialPort::Data8);
-    port_->setParity(QSerialPort::NoParity);
-    port_->setStopBits(QSerialPort::OneStop);
+    static const QSerialPort::Parity parities[] = {QSerialPort::NoParity, QSerialPort::EvenParity,
+                                                   QSerialPort::OddParity, QSerialPort::MarkParity,
+                                                   QSerialPort::SpaceParity};
+    static const QSerialPort::StopBits stops[] = {QSerialPort::OneStop, QSerialPort::OneAndHalfStop,
+                                                  QSerialPort::TwoStop};
+    port_->setBaudRate(settings.baud);
+    port_->setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits));
+    port_->setParity(parities[static_cast<int>(settings.parity)]);
+    port_->setStopBits(stops[static_cast<int>(settings.stopBits)]);
     port_->setFlowControl(QSerialPort::NoFlowControl);
     // A receiver only listens: fall back to read-only when writing is refused.
     if (port_->open(QIODevice::ReadWrite) || port_->open(QIODevice::ReadOnly)) return true;
@@ -334,5 +340,20 @@ std::unique_ptr<UdpSocket> QtNetwork::udp() { return std::make_unique<QtUdp>(); 
 std::unique_ptr<TcpListener> QtNetwork::tcpListener() { return std::make_unique<QtTcpListener>(); }
 std::unique_ptr<SerialPort> QtNetwork::serial() { return std::make_unique<QtSerial>(); }
 std::unique_ptr<WebServer> QtNetwork::webServer() { return std::make_unique<QtWebServer>(); }
+
+std::string QtNetwork::hostName() const { return QHostInfo::localHostName().toStdString(); }
+
+std::string QtNetwork::hostAddress() const {
+  // The first address of an interface that is up and not the loopback.
+  for (const QNetworkInterface& i : QNetworkInterface::allInterfaces()) {
+    const auto flags = i.flags();
+    if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::IsRunning) ||
+        (flags & QNetworkInterface::IsLoopBack))
+      continue;
+    for (const QNetworkAddressEntry& e : i.addressEntries())
+      if (e.ip().protocol() == QAbstractSocket::IPv4Protocol) return e.ip().toString().toStdString();
+  }
+  return "127.0.0.1";
+}
 
 }  // namespace qv

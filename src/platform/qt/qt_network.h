@@ -16,6 +16,8 @@ class QtNetwork : public Network {
   std::unique_ptr<UdpSocket> udp() override;
   std::unique_ptr<TcpListener> tcpListener() override;
   std::unique_ptr<SerialPort> serial() override;
+  std::string hostName() const override;
+  std::string hostAddress() const override;
   std::unique_ptr<WebServer> webServer() override;
 };
 

@@ -24,6 +24,7 @@ DateTime SystemClock::now() {
   d.minute = lt.tm_min;
   d.second = lt.tm_sec;
   d.millisecond = static_cast<int>(duration_cast<milliseconds>(tp.time_since_epoch()).count() % 1000);
+  d.utcOffsetMinutes = static_cast<int>(lt.tm_gmtoff / 60);
   return d;
 }
 
