@@ -277,12 +277,9 @@ GuanoFields parseGuanoText(std::string_view text) {
     std::string_view line = text.substr(i, end == std::string_view::npos ? std::string_view::npos : end - i);
     i = end == std::string_view::npos ? text.size() : end + 1;
     while (!line.empty() && line.back() == '\0') line.remove_suffix(1);
-    const size_t colon = line.find(": ");
-    const size_t bare = line.find(':');
-    // A value may be empty: "Key:" at the end of the line.
-    size_t at = colon != std::string_view::npos ? colon : (bare != std::string_view::npos && bare + 1 == line.size()
-                                                               ? bare
-                                                               : std::string_view::npos);
+    // A key holds no colon: the first one ends it, so whatever the value
+    // holds (times, further colons) reads back as it was written.
+    const size_t at = line.find(':');
     if (at == std::string_view::npos) continue;
     // Read as the writer writes: control characters are blanks, bytes that
     // are no UTF-8 are "?", so what is read and written again stays the same.

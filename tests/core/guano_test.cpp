@@ -258,6 +258,18 @@ TEST(Guano, TheTextRoundTripsAndBadTextIsHandledSafely) {
   EXPECT_FALSE(parseIsoTimestamp("yesterday"));
   EXPECT_FALSE(parsePosition("91 0"));
   EXPECT_EQ(parseGaps("1:2 x 3:-4 5:6").size(), 2u);
+  // A line with colons in its value: the key ends at the first, and what is
+  // written of it reads back the same (blanks in the key once let a stray
+  // ": " make a key of "Quorvel|Gaps  :  8").
+  const GuanoFields odd = parseGuanoText(std::string("Quorvel|Gaps\0\0:\0 8\0: 7:1 x\nNote:a: b\nKey:\n", 42));
+  ASSERT_EQ(odd.size(), 3u);
+  EXPECT_EQ(odd[0].first, "Quorvel|Gaps");
+  EXPECT_EQ(odd[1], (std::pair<std::string, std::string>{"Note", "a: b"}));
+  EXPECT_EQ(odd[2].second, "");
+  const GuanoRecord oddRecord = guanoRecordOf(odd);
+  const GuanoRecord oddAgain = guanoRecordOf(parseGuanoText(guanoText(oddRecord)));
+  EXPECT_EQ(oddRecord.gapsKnown, oddAgain.gapsKnown);
+  EXPECT_EQ(oddRecord.gaps.size(), oddAgain.gaps.size());
 }
 
 }  // namespace
