@@ -142,7 +142,7 @@ TEST(CursorReadout, TwoChannelsReadTheirOwnHalves) {
   EXPECT_NE(at(200).find(" dBr S  F "), std::string::npos) << at(200);
 }
 
-// The topmost pixel of a colour in the Spec window's graph: (x, y).
+// The topmost pixel of a colour in the spectrum window's graph: (x, y).
 std::pair<int, int> peakOf(const Surface& graph, Rgb colour, int* count = nullptr) {
   std::pair<int, int> peak{-1, 1 << 20};
   int n = 0;
@@ -156,7 +156,7 @@ std::pair<int, int> peakOf(const Surface& graph, Rgb colour, int* count = nullpt
   return peak;
 }
 
-// The Spec window's graph of the same tone, quiet enough for its peak to stay in the picture.
+// The spectrum window's graph of the same tone, quiet enough for its peak to stay in the picture.
 TEST(SpecWindow, ShowsTheToneWithItsHeldMaximumAndResetClearsIt) {
   ToneRig rig(100);
   rig.options2("SpecFormCheck").setValue(1);
