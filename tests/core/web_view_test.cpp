@@ -113,6 +113,7 @@ TEST(WebView, TheStoredTokenSurvivesARestartATypedOneReplacesItAndAShortOneIsRef
   std::string generated;
   {
     WebRig rig;
+    rig.subsystems.reset();  // they hold the program they were assembled on
     rig.program = std::make_unique<Program>(rig.p().services(), home.path());
     rig.subsystems = assembleProgram(*rig.program);
     rig.options0("chkWebView").setValue(1);
@@ -120,6 +121,7 @@ TEST(WebView, TheStoredTokenSurvivesARestartATypedOneReplacesItAndAShortOneIsRef
     ASSERT_FALSE(generated.empty());
   }
   WebRig rig;
+  rig.subsystems.reset();
   rig.program = std::make_unique<Program>(rig.p().services(), home.path());
   rig.subsystems = assembleProgram(*rig.program);
   rig.options0("chkWebView").setValue(1);
