@@ -13,6 +13,9 @@
 
 namespace qv {
 
+// The reason phrase of an HTTP status line ("Not Found").
+const char* httpReasonPhrase(int status);
+
 struct WebReply {
   int status = 200;
   std::string contentType;

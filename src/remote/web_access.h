@@ -93,7 +93,5 @@ std::optional<std::string> fileInside(const std::string& folder, const std::stri
 // A JSON string literal with quotes.
 std::string jsonString(std::string_view s);
 
-// "200 OK" and friends for the status codes this server answers with.
-const char* reasonPhrase(int status);
 
 }  // namespace qv::web

@@ -263,7 +263,7 @@ HeadVerdict WebView::judgeHead(const std::string& head, const std::string& peer)
   web::Request r;
   int status = 0;
   if (!web::parseHead(head, r, status)) {
-    v.refusal = plain(status, std::to_string(status) + " " + web::reasonPhrase(status));
+    v.refusal = plain(status, std::to_string(status) + " " + httpReasonPhrase(status));
     return v;
   }
   r.peer = peer;
@@ -286,7 +286,7 @@ HeadVerdict WebView::judgeHead(const std::string& head, const std::string& peer)
 WebReply WebView::handle(const std::string& head, const std::string& body, const std::string& peer) {
   web::Request r;
   int status = 0;
-  if (!web::parseHead(head, r, status)) return plain(status, std::to_string(status) + " " + web::reasonPhrase(status));
+  if (!web::parseHead(head, r, status)) return plain(status, std::to_string(status) + " " + httpReasonPhrase(status));
   if (body.size() > web::kMaxBodyBytes) return plain(413, "413 Payload Too Large");
   r.body = body;
   r.peer = peer;

@@ -37,31 +37,10 @@ std::string peerText(const QHostAddress& a) {
   return ok ? QHostAddress(v4).toString().toStdString() : a.toString().toStdString();
 }
 
-const char* reason(int status) {
-  switch (status) {
-    case 200: return "OK";
-    case 202: return "Accepted";
-    case 303: return "See Other";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 413: return "Payload Too Large";
-    case 414: return "URI Too Long";
-    case 431: return "Request Header Fields Too Large";
-    case 501: return "Not Implemented";
-    case 503: return "Service Unavailable";
-    case 505: return "HTTP Version Not Supported";
-    default: return status < 400 ? "OK" : "Error";
-  }
-}
-
 // Status line and headers of a reply whose body is `length` bytes; every
 // connection carries one request, so each reply closes it.
 QByteArray replyHead(const WebReply& r, qint64 length) {
-  QByteArray h = "HTTP/1.1 " + QByteArray::number(r.status) + " " + reason(r.status) + "\r\n";
+  QByteArray h = "HTTP/1.1 " + QByteArray::number(r.status) + " " + httpReasonPhrase(r.status) + "\r\n";
   if (!r.contentType.empty()) h += "Content-Type: " + QByteArray::fromStdString(r.contentType) + "\r\n";
   for (const auto& [k, v] : r.headers) {
     // Header text comes from the program, never from a request; still, no
