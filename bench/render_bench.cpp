@@ -56,7 +56,7 @@ qv::RenderSettings settings() {
 void RenderTenMinutesOneCore(benchmark::State& state) {
   const std::string in = makeWav("ten-minutes.wav", 600);
   qv::FftwDsp dsp;
-  qv::IndexedSurfaceFactory surfaces;  // what the command draws on
+  qv::IndexedSurfaceFactory surfaces(1);  // what the command draws on
   qv::RenderOptions o;
   o.width = static_cast<int>(state.range(0));
   o.force = true;
@@ -76,7 +76,7 @@ BENCHMARK(RenderTenMinutesOneCore)->Arg(2000)->Unit(benchmark::kMillisecond)->Us
 void RenderTenMinutesWorkers(benchmark::State& state) {
   const std::vector<std::string> in = {makeWav("ten-minutes.wav", 600)};
   qv::FftwDsp dsp;
-  qv::IndexedSurfaceFactory surfaces;
+  qv::IndexedSurfaceFactory surfaces(static_cast<int>(state.range(0)));
   qv::RenderOptions o;
   o.jobs = static_cast<int>(state.range(0));
   o.force = true;
@@ -93,7 +93,7 @@ void RenderEightFiles(benchmark::State& state) {
   std::vector<std::string> ins;
   for (int i = 0; i < 8; ++i) ins.push_back(makeWav("one-minute-" + std::to_string(i) + ".wav", 60));
   qv::FftwDsp dsp;
-  qv::IndexedSurfaceFactory surfaces;  // what the command draws on
+  qv::IndexedSurfaceFactory surfaces(static_cast<int>(state.range(0)));  // what the command draws on
   qv::RenderOptions o;
   o.width = 2000;
   o.jobs = static_cast<int>(state.range(0));

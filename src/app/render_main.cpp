@@ -362,7 +362,7 @@ int runRender(int argc, char** argv) {
   QGuiApplication app(argc, argv);
 
   FftwDsp dsp;
-  IndexedSurfaceFactory surfaces;
+  IndexedSurfaceFactory surfaces(renderWorkers(ra.options.jobs));
   HeadlessDialogs dialogs;
   Services svc;
   svc.dsp = &dsp;

@@ -638,7 +638,7 @@ std::vector<Range> Batch::ranges(const std::vector<std::unique_ptr<FileJob>>& fi
     }
     // Several ranges per worker, so that one that ends early finds more.
     const int64_t target = std::max<int64_t>(
-        kMinRangeColumns, work / (static_cast<int64_t>(jobs) * 8) / static_cast<int64_t>(f.bands.size()));
+        kMinRangeColumns, work / (static_cast<int64_t>(jobs) * 32) / static_cast<int64_t>(f.bands.size()));
     if (o_.frames) {
       // Screens stay whole: each range writes its own.
       const int64_t per = std::max<int64_t>(1, (target + W / 2) / W) * W;
@@ -1046,10 +1046,13 @@ std::vector<RenderResult> renderAll(const std::vector<std::string>& inputs, cons
       resultOf.push_back(static_cast<size_t>(i));
     }
   }
-  const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
-  batch.run(files, o.jobs > 0 ? o.jobs : static_cast<int>(hw), progress);
+  batch.run(files, renderWorkers(o.jobs), progress);
   for (size_t j = 0; j < files.size(); ++j) batch.fillResult(*files[j], results[resultOf[j]]);
   return results;
+}
+
+int renderWorkers(int jobs) {
+  return jobs > 0 ? jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 std::vector<std::string> shardOf(std::vector<std::string> inputs, int k, int n) {

@@ -126,6 +126,9 @@ std::string renderProgressLine(const RenderProgressInfo& p, int barWidth = 30);
 RenderResult renderFile(const std::string& input, const std::string& outBase, const RenderSettings& s,
                         const RenderOptions& o, Dsp& dsp, SurfaceFactory& surfaces);
 
+// Workers for a `jobs` option: 0 means every core.
+int renderWorkers(int jobs);
+
 // Every input on up to `o.jobs` workers, the columns of each shared out in
 // ranges; results in input order. An input that cannot be read gives an
 // error result and the others go on. The pictures are the same whatever the

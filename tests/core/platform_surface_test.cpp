@@ -7,6 +7,11 @@
 #include "support/temp_dir.h"
 
 #include <QImage>
+#include <zlib.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
 
 namespace qv {
 namespace {
@@ -106,7 +111,7 @@ namespace {
 // The slot-keeping picture: exact colours whether or not they fit its table,
 // and PNG files that read back pixel for pixel.
 TEST(IndexedSurface, KeepsEveryColourExactAndMovesTo32BitWhenTheTableIsFull) {
-  IndexedSurface s(300, 20);
+  IndexedSurface s(300, 20, 1);
   EXPECT_EQ(s.pixel(299, 19), rgb(255, 255, 255));
   EXPECT_EQ(s.slotOf(rgb(255, 255, 255)), 0);
   for (int i = 0; i < 255; ++i) s.setPixel(i, 1, rgb(i, 0, 1));
@@ -124,7 +129,7 @@ TEST(IndexedSurface, KeepsEveryColourExactAndMovesTo32BitWhenTheTableIsFull) {
 
 TEST(IndexedSurface, RowsTextCopiesAndFiles) {
   test::TempDir d;
-  IndexedSurface s(50, 30);
+  IndexedSurface s(50, 30, 1);
   const int ink = s.slotOf(rgb(0, 0, 0)), red = s.slotOf(rgb(255, 0, 0));
   ASSERT_GE(ink, 0);
   uint8_t* row = s.indexRow(10);
@@ -152,6 +157,57 @@ TEST(IndexedSurface, RowsTextCopiesAndFiles) {
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 50; ++x) ASSERT_EQ(back.pixel(x, y) & 0xFFFFFFu, s.pixel(x, y)) << x << "," << y;
   EXPECT_FALSE(s.save(d.file("no/such/folder/p.png")));
+}
+
+
+// A picture large enough to be compressed in bands on several threads is
+// still one valid stream: every band decodes, the checksum over all of them
+// holds, and the pixels are those of the one-thread file.
+TEST(IndexedSurface, APictureCompressedInBandsIsOneExactStream) {
+  test::TempDir d;
+  const int w = 3001, h = 1777;  // about 5 MB: bands of unequal rows
+  IndexedSurface one(w, h, 1), many(w, h, 4);
+  uint32_t seed = 7;
+  for (IndexedSurface* s : {&one, &many}) {
+    for (int c = 0; c < 40; ++c) ASSERT_GE(s->slotOf(rgb(c * 6, 255 - c * 6, c)), 0);
+    seed = 7;
+    for (int y = 0; y < h; ++y) {
+      uint8_t* row = s->indexRow(y);
+      for (int x = 0; x < w; ++x) {
+        seed = seed * 1664525u + 1013904223u;
+        // Runs along the row, as a tone draws, broken by noise.
+        row[x] = static_cast<uint8_t>((y / 50 + x / 300) % 3 == 0 ? 1 + (y % 7) : 1 + (seed >> 24) % 40);
+      }
+    }
+  }
+  const std::string a = d.file("one.png"), b = d.file("many.png");
+  ASSERT_TRUE(one.save(a));
+  ASSERT_TRUE(many.save(b));
+
+  std::ifstream in(b, std::ios::binary);
+  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string stream;
+  for (size_t at = 8; at + 12 <= file.size();) {
+    const auto* p = reinterpret_cast<const unsigned char*>(file.data() + at);
+    const size_t n = (size_t{p[0]} << 24) | (size_t{p[1]} << 16) | (size_t{p[2]} << 8) | p[3];
+    if (file.compare(at + 4, 4, "IDAT") == 0) stream += file.substr(at + 8, n);
+    at += 12 + n;
+  }
+  const size_t raw = static_cast<size_t>(h) * (w + 1);
+  std::vector<unsigned char> rows(raw + 1);
+  uLongf got = static_cast<uLongf>(rows.size());
+  ASSERT_EQ(uncompress(rows.data(), &got, reinterpret_cast<const Bytef*>(stream.data()), static_cast<uLong>(stream.size())),
+            Z_OK)
+      << "the joined bands decode and their checksum holds";
+  ASSERT_EQ(got, raw);
+  for (int y = 0; y < h; ++y) {
+    ASSERT_EQ(rows[static_cast<size_t>(y) * (w + 1)], 0) << "row " << y << " keeps its filter byte";
+    ASSERT_EQ(std::memcmp(&rows[static_cast<size_t>(y) * (w + 1) + 1], many.indexRow(y), static_cast<size_t>(w)), 0)
+        << "row " << y;
+  }
+  QImage ia(QString::fromStdString(a)), ib(QString::fromStdString(b));
+  ASSERT_FALSE(ib.isNull());
+  EXPECT_EQ(ia, ib);
 }
 
 }  // namespace

@@ -250,7 +250,7 @@ TEST(Render, ALongFileSharedOutInRangesIsPixelIdenticalToOneWorker) {
   RenderSettings s = renderSettingsFrom(r.p());
   const int rate = 8000;
   const size_t length = 192 * 4300;  // 4300 columns: at least three ranges of 2048
-  IndexedSurfaceFactory command;  // what the command draws on
+  IndexedSurfaceFactory command(3);  // what the command draws on
   int compared = 0;
   for (int channels : {1, 2}) {
     std::string in = r.wav("busy" + std::to_string(channels) + ".wav", rate, busySignal(length, rate, channels), channels);
@@ -341,7 +341,7 @@ TEST(Render, EveryColumnOfEveryScreenIsDrawnOnEitherSurface) {
   o.frames = true;
   o.output = r.folder("plain/");
   auto plain = renderAll({in}, s, o, r.dsp, r.surfaces);
-  IndexedSurfaceFactory slotSurfaces;
+  IndexedSurfaceFactory slotSurfaces(1);
   o.output = r.folder("slots/");
   auto indexed = renderAll({in}, s, o, r.dsp, slotSurfaces);
   ASSERT_TRUE(plain[0].ok && indexed[0].ok) << plain[0].error << indexed[0].error;
@@ -525,7 +525,7 @@ struct SlowSurface : IndexedSurface {
   }
 };
 struct SlowSurfaces : SurfaceFactory {
-  std::shared_ptr<Surface> create(int w, int h) override { return std::make_shared<SlowSurface>(w, h); }
+  std::shared_ptr<Surface> create(int w, int h) override { return std::make_shared<SlowSurface>(w, h, 1); }
 };
 
 TEST(Render, ProgressCountsTheWritingOfAnImageAndNamesTheFileBeingWritten) {
@@ -547,7 +547,9 @@ TEST(Render, ProgressCountsTheWritingOfAnImageAndNamesTheFileBeingWritten) {
   ASSERT_GE(whileSaving.size(), 2u) << "reported while an image was being written";
   for (const RenderProgressInfo& p : whileSaving) {
     EXPECT_LT(p.done, p.total) << "not done while an image is still being written";
-    if (p.file == first) EXPECT_EQ(p.fileNumber, 1);
+    if (p.file == first) {
+      EXPECT_EQ(p.fileNumber, 1);
+    }
   }
   EXPECT_EQ(whileSaving.front().file, first) << "the file whose image is being written";
   EXPECT_EQ(last.done, last.total);

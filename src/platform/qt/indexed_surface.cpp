@@ -13,7 +13,9 @@
 
 namespace qv {
 
-IndexedSurface::IndexedSurface(int w, int h) { allocate(w, h); }
+IndexedSurface::IndexedSurface(int w, int h, int saveThreads) : saveThreads_(std::max(1, saveThreads)) {
+  allocate(w, h);
+}
 
 void IndexedSurface::allocate(int w, int h) {
   w_ = std::max(w, 1);
@@ -180,7 +182,7 @@ bool IndexedSurface::save(const std::string& path) const {
   }
   if (png) {
     std::string error;
-    return writeIndexedPng(path, w_, h_, slots_.get(), table_, 1, error);
+    return writeIndexedPng(path, w_, h_, slots_.get(), table_, saveThreads_, error);
   }
   QImage copy(w_, h_, QImage::Format_Indexed8);
   if (copy.isNull()) return false;

@@ -19,7 +19,8 @@ namespace qv {
 class IndexedSurface : public Surface, public IndexedPixels, public DirectPixels {
  public:
   // Starts filled with the background (white) without touching the memory.
-  IndexedSurface(int w, int h);
+  // `saveThreads`: how many threads may compress the picture when saved.
+  IndexedSurface(int w, int h, int saveThreads);
 
   int width() const override { return w_; }
   int height() const override { return h_; }
@@ -35,8 +36,8 @@ class IndexedSurface : public Surface, public IndexedPixels, public DirectPixels
   void setBackground(Rgb c) override { bg_ = c; }
   void blit(int dx, int dy, int w, int h, const Surface& src, int sx, int sy) override;
   uint64_t generation() const override { return gen_; }
-  // PNG files are written with a colour table while the picture has one;
-  // the fastest compression level, as these images are large.
+  // PNG files are written with a colour table while the picture has one,
+  // coded for speed, as these images are large.
   bool save(const std::string& path) const override;
 
   int slotOf(Rgb c) override;
@@ -55,6 +56,7 @@ class IndexedSurface : public Surface, public IndexedPixels, public DirectPixels
   void plot(int x, int y, Rgb c);
 
   int w_ = 1, h_ = 1;
+  int saveThreads_ = 1;
   // Each row is a zero byte, then its slots: the layout of a PNG data
   // stream, so a picture is written without a copy.
   int stride_ = 2;
@@ -70,7 +72,15 @@ class IndexedSurface : public Surface, public IndexedPixels, public DirectPixels
 
 class IndexedSurfaceFactory : public SurfaceFactory {
  public:
-  std::shared_ptr<Surface> create(int w, int h) override { return std::make_shared<IndexedSurface>(w, h); }
+  // `saveThreads`: the cores a picture's compression may use, as many as
+  // the work it ends is given.
+  explicit IndexedSurfaceFactory(int saveThreads) : saveThreads_(saveThreads) {}
+  std::shared_ptr<Surface> create(int w, int h) override {
+    return std::make_shared<IndexedSurface>(w, h, saveThreads_);
+  }
+
+ private:
+  int saveThreads_;
 };
 
 }  // namespace qv
