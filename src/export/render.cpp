@@ -379,22 +379,31 @@ bool savePlot(const Plot& p, const std::string& path, std::string& error) {
 // short loud events survive the squeeze.
 class Pen {
  public:
-  explicit Pen(int rows)
-      : rows_(rows),
-        tile_(static_cast<size_t>(rows) * kTile),
-        slotTile_(static_cast<size_t>(rows) * kTile),
-        peak_(static_cast<size_t>(rows), -1e30f) {}
+  explicit Pen(int rows) : rows_(rows), peak_(static_cast<size_t>(rows), -1e30f) {}
+
+  int rows() const { return rows_; }
+  // Forgets anything pending, for a range that ended early.
+  void reset() {
+    tileX0_ = -1;
+    peakX_ = -1;
+    target_ = nullptr;
+    std::fill(peak_.begin(), peak_.end(), -1e30f);
+  }
 
   void put(Plot& p, int band, int px, const float* v) {
     if (tileX0_ >= 0 && (&p != target_ || px != tileEnd_ || px >= tileX0_ + kTile)) flush(band);
     target_ = &p;
     if (tileX0_ < 0) tileX0_ = px;
     const auto at = static_cast<size_t>(px - tileX0_);
+    // Only the tile a picture uses is made: pages never touched cost nothing.
+    const size_t tileSize = static_cast<size_t>(rows_) * kTile;
     if (!p.slotRows.empty()) {
+      if (slotTile_.size() != tileSize) slotTile_.resize(tileSize);
       uint8_t* t = slotTile_.data() + at;
       for (int r = 0; r < rows_; ++r)
         t[static_cast<size_t>(rows_ - 1 - r) * kTile] = p.slotOfEntry[static_cast<size_t>(ColourPalette::slot(v[r]))];
     } else {
+      if (tile_.size() != tileSize) tile_.resize(tileSize);
       uint16_t* t = tile_.data() + at;
       for (int r = 0; r < rows_; ++r)
         t[static_cast<size_t>(rows_ - 1 - r) * kTile] = static_cast<uint16_t>(ColourPalette::slot(v[r]));
@@ -456,6 +465,13 @@ class Pen {
   int peakX_ = -1;
 };
 
+// What a worker keeps from one range to the next: buffers made afresh for
+// every range would have their pages faulted in again each time.
+struct WorkerScratch {
+  std::vector<int16_t> in;
+  std::vector<Pen> pens;
+};
+
 // The samples of one band from interleaved frames.
 void extractBand(const Band& b, const int16_t* in, size_t frames, int channels, int16_t* out) {
   if (b.mode != 0) {
@@ -486,7 +502,7 @@ class Batch {
 
  private:
   std::vector<Range> ranges(const std::vector<std::unique_ptr<FileJob>>& files, int jobs) const;
-  void renderRange(const Range& r, SpectrumEngine& eng);
+  void renderRange(const Range& r, SpectrumEngine& eng, WorkerScratch& scratch);
   void finishFile(FileJob& f);
 
   const RenderSettings& s_;
@@ -661,7 +677,7 @@ std::vector<Range> Batch::ranges(const std::vector<std::unique_ptr<FileJob>>& fi
   return out;
 }
 
-void Batch::renderRange(const Range& r, SpectrumEngine& eng) {
+void Batch::renderRange(const Range& r, SpectrumEngine& eng, WorkerScratch& scratch) {
   FileJob& f = *r.file;
   if (!o_.frames) {
     std::call_once(f.plotOnce, [&] { f.plot = makePlot(f, s_, surfaces_, 0, f.width, false, 0); });
@@ -691,13 +707,18 @@ void Batch::renderRange(const Range& r, SpectrumEngine& eng) {
   vars.Darkness = s_.darkness;
   vars.FFTsize = s_.fftSize;
 
-  std::vector<int16_t> in(static_cast<size_t>(carry + block) * static_cast<size_t>(ch));
+  std::vector<int16_t>& in = scratch.in;
+  in.resize(std::max(in.size(), static_cast<size_t>(carry + block) * static_cast<size_t>(ch)));
   std::vector<std::vector<int16_t>> carries(static_cast<size_t>(nb), std::vector<int16_t>(static_cast<size_t>(carry)));
   std::vector<std::unique_ptr<SpectrumOps>> ops(static_cast<size_t>(nb));
   if (averaging)
     for (auto& o : ops) o = std::make_unique<SpectrumOps>();
-  std::vector<Pen> pens;
-  for (int b = 0; b < nb; ++b) pens.emplace_back(f.rows);
+  std::vector<Pen>& pens = scratch.pens;
+  if (pens.size() != static_cast<size_t>(nb) || (!pens.empty() && pens.front().rows() != f.rows)) {
+    pens.clear();
+    for (int b = 0; b < nb; ++b) pens.emplace_back(f.rows);
+  }
+  for (Pen& pen : pens) pen.reset();
 
   Plot* plot = f.plot.get();
   // Screens: the bands take turns over the same columns, so a screen is
@@ -827,11 +848,12 @@ void Batch::run(std::vector<std::unique_ptr<FileJob>>& files, int jobs, const Re
   std::atomic<size_t> next{0};
   std::atomic<int> busy{jobs};
   auto worker = [&](SpectrumEngine& eng) {
+    WorkerScratch scratch;
     for (size_t i = next.fetch_add(1); i < work.size(); i = next.fetch_add(1)) {
       FileJob& f = *work[i].file;
       f.started.store(true);
       try {
-        renderRange(work[i], eng);
+        renderRange(work[i], eng, scratch);
       } catch (const std::exception& e) {
         f.fail(e.what());
       }
