@@ -63,6 +63,7 @@ struct Band {
   uint8_t* out = nullptr;
   size_t cap = 0;
   size_t size = 0;
+  uint32_t adler = 1;  // of the rows
   bool last = false;
   bool ok = false;
 };
@@ -106,6 +107,7 @@ void codeBand(Band& b) {
   }
   b.size = static_cast<size_t>(z.total_out);
   deflateEnd(&z);
+  b.adler = libdeflate_adler32(1, b.in, b.n);
 }
 
 }  // namespace
@@ -170,7 +172,7 @@ bool writeIndexedPng(const std::string& path, int width, int height, const uint8
       error = "compression failed";
       return false;
     }
-    adler = adler32_combine(adler, libdeflate_adler32(1, b.in, b.n), static_cast<z_off_t>(b.n));
+    adler = adler32_combine(adler, b.adler, static_cast<z_off_t>(b.n));
   }
 
   std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
