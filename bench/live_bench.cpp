@@ -2,21 +2,11 @@
 // participants, conditioning, columns, drawing, scrolling and the pass end.
 #include <benchmark/benchmark.h>
 
-
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <vector>
 
-#include "config/assembly.h"
-#include "core/program.h"
-#include "platform/doubles/fake_audio.h"
-#include "platform/doubles/fake_clock.h"
-#include "platform/doubles/fake_disk.h"
-#include "platform/doubles/scripted_dialogs.h"
-#include "platform/doubles/scripted_pump.h"
-#include "platform/fftw/fftw_dsp.h"
-#include "platform/qt/qimage_surface.h"
+#include "bench_program.h"
 #include "realtime/live_loop.h"
 #include "realtime/modes.h"
 
@@ -25,25 +15,8 @@ namespace {
 void LiveLoopMonoBlocks(benchmark::State& state) {
   const int block = static_cast<int>(state.range(0));
   const int updateRate = static_cast<int>(state.range(1));
-  qv::FakeAudioInput in;
-  qv::FftwDsp dsp;
-  qv::ScriptedDialogs dialogs;
-  qv::ScriptedPump pump;
-  qv::FakeClock clock{10, 59, 30};
-  qv::FakeDisk disk;
-  qv::QImageSurfaceFactory surfaces;
-  qv::Services s;
-  s.audioIn = &in;
-  s.dsp = &dsp;
-  s.dialogs = &dialogs;
-  s.pump = &pump;
-  s.clock = &clock;
-  s.disk = &disk;
-  s.surfaces = &surfaces;
-  const std::string folder = (std::filesystem::temp_directory_path() / "qv_live_bench/").string();
-  std::filesystem::create_directories(folder);
-  qv::Program p(s, folder);
-  auto subsystems = qv::assembleProgram(p);
+  bench::BenchProgram rig("qv_live_bench");
+  qv::Program& p = rig.p();
   p.form1()["Combo1"].setText(std::to_string(block));
   p.form1()["Combo3"].setText("512");
   p.form1()["Combo6"].setText("256");
@@ -61,7 +34,7 @@ void LiveLoopMonoBlocks(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
-    in.completeNext(samples);
+    rig.in.completeNext(samples);
     loop.pass();
   }
   loop.tearDown();

@@ -10,21 +10,12 @@
 
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <vector>
 
+#include "bench_program.h"
 #include "bench_summary.h"
-#include "config/assembly.h"
 #include "core/designer.h"
-#include "core/program.h"
 #include "platform/audio/test_signal.h"
-#include "platform/doubles/fake_audio.h"
-#include "platform/doubles/fake_clock.h"
-#include "platform/doubles/fake_disk.h"
-#include "platform/doubles/scripted_dialogs.h"
-#include "platform/doubles/scripted_pump.h"
-#include "platform/fftw/fftw_dsp.h"
-#include "platform/qt/qimage_surface.h"
 #include "realtime/live_loop.h"
 #include "realtime/modes.h"
 
@@ -41,25 +32,10 @@ double threadSeconds() {
 }
 
 void LiveDisplayStereo192k(benchmark::State& state) {
-  qv::FakeAudioInput in;
-  qv::FftwDsp dsp;
-  qv::ScriptedDialogs dialogs;
-  qv::ScriptedPump pump;
-  qv::FakeClock clock{10, 59, 30};
-  qv::FakeDisk disk;
-  qv::QImageSurfaceFactory surfaces;
-  qv::Services s;
-  s.audioIn = &in;
-  s.dsp = &dsp;
-  s.dialogs = &dialogs;
-  s.pump = &pump;
-  s.clock = &clock;
-  s.disk = &disk;
-  s.surfaces = &surfaces;
-  const std::string folder = (std::filesystem::temp_directory_path() / "qv_live_display_bench/").string();
-  std::filesystem::create_directories(folder);
-  qv::Program p(s, folder);
-  auto subsystems = qv::assembleProgram(p);
+  bench::BenchProgram rig("qv_live_display_bench");
+  qv::FakeAudioInput& in = rig.in;
+  qv::FakeClock& clock = rig.clock;
+  qv::Program& p = rig.p();
 
   // The window laid out at its widest: the quick-settings frame at its right.
   qv::Form& f = p.form1();
