@@ -17,6 +17,7 @@
 
 #include "config/assembly.h"
 #include "config/setting_rules.h"
+#include "config/settings_file.h"
 #include "config/settings_line.h"
 #include "config/startup.h"
 #include "core/program.h"
@@ -206,30 +207,21 @@ std::string loadSettingsFile(Program& program, const std::string& path) {
   if (!in.good() && !in.eof()) return "cannot read the settings file " + path;
   const std::string notControls = path + " is not a controls file (lines like FORM1.Combo3 = 1024)";
   if (content.find('\0') != std::string::npos) return notControls;
-  std::vector<std::string> lines;
+  // Editors elsewhere may put a byte-order mark first; it is not part of the first key.
+  if (content.rfind("\xEF\xBB\xBF", 0) == 0) content.erase(0, 3);
+  // Checked before any line is applied, so a refused file changes nothing.
+  int known = 0;
   std::istringstream ss(content);
   for (std::string line; std::getline(ss, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  // Checked before any line is applied, so a refused file changes nothing;
-  // read as the loader reads a line.
-  int known = 0;
-  for (const std::string& line : lines) {
-    const size_t dot = line.find('.'), eq = line.find('=');
-    if (dot == std::string::npos || eq == std::string::npos || eq < dot + 2) continue;
-    std::string name = line.substr(dot + 1, eq - dot - 2);
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    const Control* c = program.forms().findKey(line.substr(0, dot) + "." + name);
-    if (!c || !c->isSaved()) continue;
+    std::string value;
+    const Control* c = settingsLineControl(program.forms(), line, value);
+    if (!c) continue;
     ++known;
-    const size_t v = line.find_first_not_of(' ', eq + 1);
-    const std::string value = v == std::string::npos ? std::string() : line.substr(v);
     if (c->kind() == Kind::TextBox || c->kind() == Kind::ComboBox)
       if (std::string p = settingValueProblem(*c, value); !p.empty()) return path + ": " + p;
   }
   if (known == 0) return notControls;
-  for (const std::string& line : lines) applySettingsLine(program.forms(), line);
+  applyControlsText(program, std::move(content));
   return {};
 }
 

@@ -36,29 +36,33 @@ bool applyControlValue(Control& c, const std::string& value) {
   }
 }
 
-SettingsLineResult applySettingsLine(Forms& forms, const std::string& rawLine) {
-  SettingsLineResult r;
+Control* settingsLineControl(Forms& forms, const std::string& rawLine, std::string& value, std::string* key) {
   std::string line = rawLine;
   while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
   auto p = line.find('.');
   auto q = line.find('=');
-  if (p == std::string::npos || q == std::string::npos) return r;
+  if (p == std::string::npos || q == std::string::npos) return nullptr;
   std::string section = line.substr(0, p);
   // The name runs to two characters before "=": the last one before it is
   // always a blank in files this program writes.
   std::string name;
   if (q >= p + 2) name = line.substr(p + 1, q - 1 - (p + 1));
   while (!name.empty() && name.back() == ' ') name.pop_back();
-  std::string value = line.substr(q + 1);
+  value = line.substr(q + 1);
   size_t lead = value.find_first_not_of(' ');
   value = lead == std::string::npos ? std::string() : value.substr(lead);
-  if (section != "FORM1" && section != "OPTIONS0" && section != "OPTIONS1") return r;
+  if (section != "FORM1" && section != "OPTIONS0" && section != "OPTIONS1") return nullptr;
   Form* f = forms.find(section);
-  if (!f) return r;
-  r.key = section + "." + name;
+  if (!f) return nullptr;
+  if (key) *key = section + "." + name;
   Control* c = f->find(name);
-  if (!c || !c->isSaved()) return r;
-  r.applied = applyControlValue(*c, value);
+  return c && c->isSaved() ? c : nullptr;
+}
+
+SettingsLineResult applySettingsLine(Forms& forms, const std::string& rawLine) {
+  SettingsLineResult r;
+  std::string value;
+  if (Control* c = settingsLineControl(forms, rawLine, value, &r.key)) r.applied = applyControlValue(*c, value);
   return r;
 }
 

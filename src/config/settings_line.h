@@ -20,6 +20,11 @@ struct SettingsLineResult {
   std::string key;  // "FORM1.Combo8" when a section and name were found
 };
 
+// The saved control a line names and the value it gives it, without
+// applying it; null when the line names none. Only FORM1, OPTIONS0 and
+// OPTIONS1 are read. `key` gets "SECTION.Name" once the section is known.
+Control* settingsLineControl(Forms& forms, const std::string& line, std::string& value, std::string* key = nullptr);
+
 // Only FORM1, OPTIONS0 and OPTIONS1 are read; anything else is ignored.
 SettingsLineResult applySettingsLine(Forms& forms, const std::string& line);
 

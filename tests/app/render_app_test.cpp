@@ -229,7 +229,8 @@ TEST(RenderCommand, ASettingsFileMustBeAControlsFileWithValuesItsControlsTake) {
   test::writeFile(d.file("picture.ini"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
   test::writeFile(d.file("notes.ini"), "just some notes\nabout the deployment\n");
   test::writeFile(d.file("banana.ini"), "FORM1.Combo3  = banana\r\nFORM1.Combo7  = 128\r\n");
-  test::writeFile(d.file("good.ini"), "FORM1.Combo3  = 2048\r\nFORM1.Combo4  = 2048\r\nFORM1.Combo7  = 128\r\n");
+  // As an editor elsewhere may save it: a byte-order mark before the first key.
+  test::writeFile(d.file("good.ini"), "\xEF\xBB\xBF" "FORM1.Combo7  = 128\r\nFORM1.Combo3  = 2048\r\nFORM1.Combo4  = 2048\r\n");
   for (const char* name : {"picture.ini", "notes.ini"}) {
     RunResult r = render({a, "--settings", q(d.file(name))});
     EXPECT_EQ(r.exitCode, 2) << name;
