@@ -136,7 +136,7 @@ bool RamBuffer::writeRanges(const std::string& file, int64_t from1, int64_t to1,
   pointer_ = 0;
   filled_ = false;
   gaps_.clear();
-  if (Station* s = findStation(p_)) s->fileSaved("Buffer saved", file);
+  if (Station* s = findStation(p_)) s->fileSaved("Buffer saved", saved_);  // the name it took, which may be the next free one
   return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <regex>
 
 #include "config/command_line.h"
@@ -77,6 +78,7 @@ TEST(Station, MultipleFileRunIsToldLineByLineAndSummedFromDiskAndLog) {
   std::map<long, std::function<void()>> also = {
       {20, [&] { for (int i = 0; i < 3; ++i) rig.fill(32767); }},
       {40, [&] { rig.form1("SaveBuffer").click(); }},
+      {41, [&] { rig.form1("SaveBuffer").click(); }},  // the same second: the next free name
   };
   rig.run(90, 32767, also);
 
@@ -94,10 +96,13 @@ TEST(Station, MultipleFileRunIsToldLineByLineAndSummedFromDiskAndLog) {
   EXPECT_EQ(told, logged);
   EXPECT_EQ(std::count_if(logged.begin(), logged.end(), [](auto& l) { return l.rfind("Creat", 0) == 0; }), 3);
 
-  // Files: the three recordings and the buffer file, with their sizes on disk.
+  // Files: the three recordings and the two buffer files, with their sizes on disk.
   const std::vector<std::string> onDisk = wavFilesIn(rig.home.path());
-  ASSERT_EQ(onDisk.size(), 4u);
-  ASSERT_EQ(f.files.size(), 4u);
+  ASSERT_EQ(onDisk.size(), 5u);
+  ASSERT_EQ(f.files.size(), 5u);
+  std::set<std::string> named;
+  for (const WrittenFile& w : f.files) named.insert(w.path);
+  EXPECT_EQ(named.size(), 5u) << "each file under the name it was given";
   for (const WrittenFile& w : f.files) {
     EXPECT_NE(std::find(onDisk.begin(), onDisk.end(), w.path), onDisk.end()) << w.path;
     EXPECT_EQ(w.bytes, fileSize(w.path)) << w.path;
@@ -107,7 +112,7 @@ TEST(Station, MultipleFileRunIsToldLineByLineAndSummedFromDiskAndLog) {
                             return e.message.rfind("Buffer saved ", 0) == 0 &&
                                    e.message.find("/buffer end at ") != std::string::npos;
                           }),
-            1);
+            2);
 
   // Blocks and gaps as the loop saw them; overloads as the closing lines report them.
   EXPECT_EQ(f.blocks, rig.filled);
@@ -130,7 +135,7 @@ TEST(Station, MultipleFileRunIsToldLineByLineAndSummedFromDiskAndLog) {
 
   const std::string line = runSummaryLine(f, rig.clock.now());
   EXPECT_NE(line.find("Fails " + std::to_string(f.fails)), std::string::npos) << line;
-  EXPECT_NE(line.find("files 4: "), std::string::npos) << line;
+  EXPECT_NE(line.find("files 5: "), std::string::npos) << line;
   for (const WrittenFile& w : f.files)
     EXPECT_NE(line.find("\"" + w.path + "\" " + std::to_string(w.bytes) + " bytes"), std::string::npos) << line;
   EXPECT_EQ(rig.station().troubledRuns(), 0);
