@@ -123,9 +123,11 @@ bool RecordingLoop::writeBlock(const int16_t* samples, int count) {
   noteWrite(count);
   if (writer_.append(samples, static_cast<size_t>(count))) return true;
   // A disk that filled before its free space was seen low: the block goes
-  // to the next span folder instead of being lost.
-  if (writer_.errorCode() == ENOSPC && spanAfterFullDisk() && writer_.append(samples, static_cast<size_t>(count)))
-    return true;
+  // to the next span folder instead of being lost, as the new file's first.
+  if (writer_.errorCode() == ENOSPC && spanAfterFullDisk()) {
+    noteWrite(count);
+    if (writer_.append(samples, static_cast<size_t>(count))) return true;
+  }
   if (!failed_) failRun(writer_.error());
   return false;
 }

@@ -1,5 +1,7 @@
 #include "recording/wav_file.h"
 
+#include "files/guano.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -103,7 +105,8 @@ bool WriteWavHeader(const std::string& path, int channels, int sampleRate, std::
 bool finishWavFile(int fd, const std::string& path, int64_t dataEnd, int channels, int sampleRate,
                    const std::string& guano, std::string* error) {
   std::string chunk;
-  if (!guano.empty() && guano.size() <= 0xFFFFFF) {
+  // No larger than the readers take, or it would read back as samples.
+  if (!guano.empty() && guano.size() <= kMaxGuanoBytes) {
     chunk.reserve(guano.size() + 9);
     chunk.append("guan");
     uint8_t n[4];

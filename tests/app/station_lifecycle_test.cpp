@@ -289,6 +289,8 @@ TEST(StationLifecycle, ADiskThatFillsSuddenlyContinuesInTheSpanFolderWithoutLosi
   ASSERT_GT(rest.size(), 0u);
   all.insert(all.end(), rest.begin(), rest.end());
   expectSignal(all, 7);
+  for (const std::string* f : {&a, &b})
+    EXPECT_NE(f->find("\nTimestamp: "), std::string::npos) << "each file says when its first sample was recorded";
 
   const std::string log = test::readFile(home.file("RecLog.Log"));
   const std::string firstPath = full.file(first[0].toStdString()), secondPath = span.file(second[0].toStdString());
