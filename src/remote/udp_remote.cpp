@@ -108,6 +108,7 @@ std::optional<SenderAllowList> SenderAllowList::parse(const std::string& text, s
 }
 
 bool SenderAllowList::allows(const std::string& host) const {
+  if (nobody_) return false;
   if (nets_.empty()) return true;
   const std::optional<uint32_t> a = parseIPv4(host);
   if (!a) return false;
@@ -240,8 +241,17 @@ void RemoteCommander::AllowedIP2_Change() {
   std::string bad;
   std::optional<SenderAllowList> list = SenderAllowList::parse(p_.options0()["AllowedIP2"].text(), &bad);
   if (!list) {
-    // Typing passes through partial addresses: say so in the box, keep the list in force.
-    p_.options0()["txtUDP2"].setText("Not an address: " + udpDisplayText(bad) + " (senders unchanged)");
+    // Typing passes through partial addresses: say so in the box, keep the
+    // list in force. A list meant where anyone was heard (a mistyped one in
+    // the settings file or on the command line) lets no one in until it reads.
+    if (!allowed_.anyone()) {
+      p_.options0()["txtUDP2"].setText("Not an address: " + udpDisplayText(bad) + " (senders unchanged)");
+      return;
+    }
+    allowed_ = SenderAllowList::nobody();
+    const std::string why = "Not an address: " + udpDisplayText(bad) + " (no senders until corrected)";
+    p_.options0()["txtUDP2"].setText(why);
+    AppendRecLog(p_, why);
     return;
   }
   allowed_ = *list;

@@ -50,10 +50,17 @@ class SenderAllowList {
  public:
   // Nothing when an entry is not an address; `bad` then holds that entry.
   static std::optional<SenderAllowList> parse(const std::string& text, std::string* bad = nullptr);
+  // Refuses every sender.
+  static SenderAllowList nobody() {
+    SenderAllowList l;
+    l.nobody_ = true;
+    return l;
+  }
   bool allows(const std::string& host) const;
-  bool anyone() const { return nets_.empty(); }
+  bool anyone() const { return !nobody_ && nets_.empty(); }
 
  private:
+  bool nobody_ = false;
   struct Net {
     uint32_t address;
     uint32_t mask;

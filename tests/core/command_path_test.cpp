@@ -272,6 +272,16 @@ TEST(CommandPath, OnlyAllowedSendersAreHeardOthersAreCountedAndLogged) {
   allowed.setText("");
   rig.socket->inject("$QVLPRO,STATUS", "172.16.0.1");
   EXPECT_EQ(rig.sentTexts().size(), 6u);
+  // A mistyped list where anyone was heard, as a settings file may hold it,
+  // lets no one in until it is corrected, and says so in the log.
+  allowed.setText("192.168.7.0/24, 10.0.0.300");
+  EXPECT_EQ(rig.options0("txtUDP2").text(), "Not an address: 10.0.0.300 (no senders until corrected)");
+  EXPECT_EQ(countContaining(rig.logLines(), "no senders until corrected"), 1u);
+  rig.socket->inject("$QVLPRO,STATUS", "192.168.7.33");
+  EXPECT_EQ(rig.sentTexts().size(), 6u);
+  allowed.setText("192.168.7.0/24");
+  rig.socket->inject("$QVLPRO,STATUS", "192.168.7.33");
+  EXPECT_EQ(rig.sentTexts().size(), 8u);
 
   for (const char* bad : {"10.0.0", "10.0.0.5/33", "10.0.0.5/", "1.2.3.4.5", "010.0.0.1x", "host.example", "::1"})
     EXPECT_FALSE(SenderAllowList::parse(bad).has_value()) << bad;
