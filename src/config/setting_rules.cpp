@@ -54,7 +54,9 @@ bool lower(const std::string& a, const std::string& b) {
 }
 
 struct Rule {
-  const char* section;  // nullptr: any of the windows that have the control
+  // nullptr: the analysis controls, which FORM1 and OPTIONS0 share; OPTIONS1
+  // has controls of the same names for other things.
+  const char* section;
   const char* name;
   const char* what;
   const char* takes;
@@ -74,30 +76,27 @@ bool leadingInRange(const std::string& v, double lo, double hi) {
 const std::vector<Rule>& rules() {
   static const std::vector<Rule> r = {
       {nullptr, "Combo1", "block size", "a whole number from 1024 to 131072",
-       [](const Control& c, const std::string& v) {
-         return c.form().section() == "OPTIONS1" ? leadingInRange(v, 0, 1) : wholeInteger(v, 1024, 131072);
-       }},
+       [](const Control&, const std::string& v) { return wholeInteger(v, 1024, 131072); }},
       {nullptr, "Combo2", "sampling rate", "a whole number of Hz from 1 to 1000000",
-       [](const Control& c, const std::string& v) {
-         return c.form().section() == "OPTIONS1" ? true : wholeInteger(v, 1, 1000000);
-       }},
+       [](const Control&, const std::string& v) { return wholeInteger(v, 1, 1000000); }},
       {nullptr, "Combo3", "FFT size", "a power of two from 512 to 16384",
-       [](const Control& c, const std::string& v) { return c.form().section() == "OPTIONS1" || powerOfTwo(v, 512, 16384); }},
+       [](const Control&, const std::string& v) { return powerOfTwo(v, 512, 16384); }},
       {nullptr, "Combo4", "window size", "a whole number from 1 to 16384",
-       [](const Control& c, const std::string& v) { return c.form().section() == "OPTIONS1" || wholeInteger(v, 1, 16384); }},
+       [](const Control&, const std::string& v) { return wholeInteger(v, 1, 16384); }},
       {nullptr, "Combo5", "window type", "one of its list: Linear, Hanning, Hamming, Kaiser-Bessel, Gaussian",
        [](const Control& c, const std::string& v) {
-         if (c.form().section() == "OPTIONS1") return true;
          for (const std::string& item : c.items())
            if (lower(item, trimmed(v))) return true;
          return false;
        }},
       {nullptr, "Combo6", "scan step", "a whole number from 1 to 65536",
-       [](const Control& c, const std::string& v) { return c.form().section() == "OPTIONS1" || wholeInteger(v, 1, 65536); }},
+       [](const Control&, const std::string& v) { return wholeInteger(v, 1, 65536); }},
       {nullptr, "Combo7", "display height", "a whole number from 0 to 8192",
-       [](const Control& c, const std::string& v) { return c.form().section() == "OPTIONS1" || wholeInteger(v, 0, 8192); }},
+       [](const Control&, const std::string& v) { return wholeInteger(v, 0, 8192); }},
       {nullptr, "Combo8", "colour scale", "a number from 0 to 20 at its start",
-       [](const Control& c, const std::string& v) { return c.form().section() == "OPTIONS1" || leadingInRange(v, 0, 20); }},
+       [](const Control&, const std::string& v) { return leadingInRange(v, 0, 20); }},
+      {"OPTIONS1", "Combo1", "amplitude scale", "0 (dB) or 1 (linear) at its start",
+       [](const Control&, const std::string& v) { return leadingInRange(v, 0, 1); }},
       {"OPTIONS1", "TapeSpeedCombo", "tape speed ratio", "a number above 0",
        [](const Control&, const std::string& v) { return startsWithNumber(v) && leadingNumber(v) > 0; }},
       {"OPTIONS1", "FrequencyDivisionCombo", "frequency division ratio", "a number above 0",
@@ -121,7 +120,7 @@ const Rule* ruleOf(const Control& c) {
   const std::string& section = c.form().section();
   if (section != "FORM1" && section != "OPTIONS0" && section != "OPTIONS1") return nullptr;
   for (const Rule& r : rules())
-    if (c.name() == r.name && (!r.section || section == r.section)) return &r;
+    if (c.name() == r.name && (r.section ? section == r.section : section != "OPTIONS1")) return &r;
   return nullptr;
 }
 

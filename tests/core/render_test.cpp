@@ -590,6 +590,9 @@ TEST(Render, SettingsAreCheckedWithTheControlsOwnRules) {
   EXPECT_FALSE(settingValueProblem(r.form1("Combo6"), "0").empty());
   EXPECT_FALSE(settingValueProblem(r.options1("AvgCoeffField"), "1.5").empty());
   EXPECT_FALSE(settingValueProblem(r.options0("NchanCombo"), "lots").empty()) << "a list of numbers takes a number";
+  // The basic settings' controls of the same names are other things.
+  EXPECT_NE(settingValueProblem(r.options1("Combo1"), "banana").find("amplitude scale"), std::string::npos);
+  EXPECT_FALSE(settingValueProblem(r.options1("Combo2"), "banana").empty()) << "the window width is a number";
 }
 
 }  // namespace
