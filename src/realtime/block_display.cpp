@@ -145,7 +145,6 @@ bool BlockDisplay::monoColumns(int from, int to, const RunParams& run) {
     if (h > 0 && r.hasSpectrum) {
       draw_.paintMono(x, eng.column(), pal);
       if (trackerOn_) tracker_.TrackColumn(view, draw_.target());
-      for (auto& watch : columnWatchers) watch(eng.column(), h);
       for (ColumnObserver* o : observers_) o->column(eng.column(), h, 0);
     }
     linear = linear || r.linear;
@@ -185,7 +184,6 @@ void BlockDisplay::stereoColumns(int from, int to, const RunParams& run) {
       const ColumnResult& r = eng.ComputeSpectrumColumn(s + ch, v);
       if (h > 0 && r.hasSpectrum) {
         draw_.paintStereo(x, ch, eng.column(), pal, rb);
-        for (auto& watch : columnWatchers) watch(eng.column(), h);
         for (ColumnObserver* o : observers_) o->column(eng.column(), h, ch);
       }
       const int lo = static_cast<int>(std::nearbyint(std::clamp(r.min / 2048.0f, -64.0f, 64.0f)));

@@ -12,7 +12,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,10 +79,6 @@ class BlockDisplay {
   const FrequencyTracker& tracker() const { return tracker_; }
   const LevelTrigger& trigger() const { return trigger_; }
   bool trackerOn() const { return trackerOn_; }
-
-  // Watchers of each finished column's display values (tests and
-  // benchmarks look at the columns; the program itself has none).
-  std::vector<std::function<void(const float*, int)>> columnWatchers;
 
  private:
   void drawMarks(int X, int64_t windowStart, int scanStep);

@@ -136,7 +136,6 @@ bool LiveLoop::setUp(bool stereo) {
   }
   // Without a bitmap the columns fill the picture's image rows.
   run_.DisplayHeight = display_.displayHeight();
-  display_.columnWatchers = columnWatchers;
 
   // 12. Counters, dither, RAM buffer.
   blocks_ = 0;

@@ -15,7 +15,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -61,10 +60,6 @@ class LiveLoop {
   double SpecGramTimer() const { return specGramTimer_; }
   const FrequencyTracker& tracker() const { return display_.tracker(); }
   const LevelTrigger& trigger() const { return display_.trigger(); }
-
-  // Watchers of each finished column's display values (tests and
-  // benchmarks; the program itself has none); taken at set-up.
-  std::vector<std::function<void(const float*, int)>> columnWatchers;
 
  private:
   void run(bool stereo);

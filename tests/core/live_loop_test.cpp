@@ -9,6 +9,7 @@
 #include "analysis/engine.h"
 #include "config/command_line.h"
 #include "config/startup.h"
+#include "realtime/column_observer.h"
 #include "realtime/live_participant.h"
 #include "realtime/modes.h"
 #include "support/program_rig.h"
@@ -123,6 +124,14 @@ TEST(LiveLoop, AFailingParticipantEndsTheRunBeforeCapture) {
 // Runs the mono loop over one continuous sine in blocks of `block` samples
 // and returns the first `n` columns.
 std::vector<std::vector<float>> sineColumns(int block, size_t n) {
+  // What watches the spectrogram besides the picture is given each column.
+  struct Collector : ColumnObserver {
+    std::vector<std::vector<float>> v;
+    void displayBegins(int, bool) override {}
+    void column(const float* p, int rows, int) override { v.emplace_back(p, p + rows); }
+    void displayEnds() override {}
+  } collector;
+  std::vector<std::vector<float>>& cols = collector.v;
   LiveRig rig;
   rig.form1("Combo1").setText(std::to_string(block));
   rig.form1("Combo3").setText("512");
@@ -130,8 +139,7 @@ std::vector<std::vector<float>> sineColumns(int block, size_t n) {
   rig.form1("Combo6").setText("256");
   EXPECT_EQ(rig.form1("Combo1").intNumber(), block);
   EXPECT_EQ(rig.form1("Combo6").intNumber(), 256);
-  std::vector<std::vector<float>> cols;
-  rig.modes().live().columnWatchers.push_back([&cols](const float* p, int rows) { cols.emplace_back(p, p + rows); });
+  rig.p().columnObservers().push_back(&collector);
   long sample = 0;
   rig.pump.every([&] {
     std::vector<int16_t> b(static_cast<size_t>(block));
@@ -141,7 +149,7 @@ std::vector<std::vector<float>> sineColumns(int block, size_t n) {
   });
   rig.start();
   cols.resize(std::min(cols.size(), n));
-  return cols;
+  return std::move(cols);
 }
 
 TEST(LiveLoop, TheCarryKeepsTheHopConstantWhateverTheBlockSize) {
