@@ -5,19 +5,11 @@
 #include "core/program.h"
 #include "platform/dialogs.h"
 #include "platform/text_link.h"
-#include "remote/nmea.h"
 #include "remote/udp_remote.h"
 
 namespace qv {
 
 namespace {
-
-void showGps(Program& p, const std::string& text) {
-  const std::string gps = udpGpsText(text);
-  p.vars().DDETXT = gps;
-  if (auto fix = parsePositionText(text)) p.vars().LastFix = *fix;
-  if (Control* label = p.form1().find("DDETXT")) label->setCaption(gps);
-}
 
 // Starts or stops hearing the link as the box says. A topic that cannot be
 // heard is said in the status line, and in a message box when the box was
@@ -36,7 +28,7 @@ void followGpsBox(Program& p, bool ticked) {
     why = link->listen(*at, [&p](const std::string& item, const std::string& text) {
       const std::string& wanted = p.options2()["Text5"].text();
       if (!wanted.empty() && item != wanted) return;
-      showGps(p, text);
+      showGpsText(p, text);
     });
     if (why.empty()) return;
   }

@@ -369,12 +369,14 @@ void RemoteCommander::LocalPort1_Change() {
   bindToBox(gpsSocket(), p_.options0()["LocalPort1"]);
 }
 
-void RemoteCommander::Winsock1_DataArrival(const std::string& data) {
-  const std::string gps = udpGpsText(data);
-  p_.vars().DDETXT = gps;
-  if (auto fix = parsePositionText(data)) p_.vars().LastFix = *fix;
-  if (Control* label = p_.form1().find("DDETXT")) label->setCaption(gps);
+void showGpsText(Program& p, const std::string& text) {
+  const std::string gps = udpGpsText(text);
+  p.vars().DDETXT = gps;
+  if (auto fix = parsePositionText(text)) p.vars().LastFix = *fix;
+  if (Control* label = p.form1().find("DDETXT")) label->setCaption(gps);
 }
+
+void RemoteCommander::Winsock1_DataArrival(const std::string& data) { showGpsText(p_, data); }
 
 std::shared_ptr<RemoteCommander> installRemote(Program& p) {
   auto r = std::make_shared<RemoteCommander>(p);

@@ -42,6 +42,9 @@ std::string udpDisplayText(const std::string& datagram);
 // GPS text as it goes into the GPS label and file names: control characters
 // dropped (a sentence's CR LF), cut to a length a file name can hold.
 std::string udpGpsText(const std::string& datagram);
+// Shows a GPS text from any source (a datagram, the text link) and keeps
+// the position it gives for the files' metadata.
+void showGpsText(Program& p, const std::string& text);
 
 // The senders a station takes commands from: IPv4 addresses and networks
 // ("192.168.1.20", "10.0.0.0/8") separated by commas, semicolons or blanks.
