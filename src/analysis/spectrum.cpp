@@ -213,9 +213,7 @@ const ColumnResult& SpectrumEngine::ComputeSpectrumColumn(int start, PublicVars&
     for (int i = 1; i < m; ++i) work[i] = p[i] - 60;
     std::fill(work + std::max(m, 1), work + n + 2, 0.0f);
     fft_->forward(work);
-    const int count = std::min(h, bins);
-    dsp_.powerSpectrum(work, p, count);
-    std::fill(p + count, p + h, 0.0f);
+    powerRows(work, bins, 1, 0.0f, p, h);
     for (int i = 0; i < h; ++i) p[i] = std::log(p[i] + 1) * multiplier;
   }
 

@@ -30,18 +30,10 @@ class Dsp {
   // Makes a plan for 2^order points (order 1..14). Expensive: once per run.
   virtual std::unique_ptr<RealFft> planRealFft(int order) = 0;
 
-  virtual void intToFloat(const int16_t* src, float* dst, int n);
   virtual float max(const float* v, int n);
   virtual float min(const float* v, int n);
-  virtual float maxExt(const float* v, int n, int* index);
-  virtual void mul(const float* window, float* work, int n);          // work[i] *= window[i]
-  virtual void powerSpectrum(const float* complexSrc, float* dst, int n);  // re^2 + im^2
-  virtual void threshold(float* v, int n, float level);               // below level -> level
-  virtual void ln(float* v, int n);
-  virtual void add(const float* src, float* dst, int n);              // dst += src
-  virtual void sub(const float* src, float* dst, int n);              // dst -= src
-  virtual void scale(float* v, int n, float k);                        // v *= k
-  virtual float mean(const float* v, int n);
+  virtual void mul(const float* window, float* work, int n);  // work[i] *= window[i]
+  virtual void scale(float* v, int n, float k);                // v *= k
 };
 
 }  // namespace qv

@@ -10,7 +10,7 @@ namespace {
 
 class FftwRealFft : public RealFft {
  public:
-  FftwRealFft(int order, bool measure) : order_(order), n_(1 << order) {
+  FftwRealFft(int order, unsigned flags) : order_(order), n_(1 << order) {
     // Planned on scratch buffers of their own (MEASURE overwrites the arrays
     // it plans on) and executed on the caller's arrays. Arrays with the
     // scratch buffers' alignment get the vector plans; others plans that
@@ -21,7 +21,6 @@ class FftwRealFft : public RealFft {
       release();
       throw std::bad_alloc();
     }
-    const unsigned flags = measure ? FFTW_MEASURE : FFTW_ESTIMATE;  // as planFlags()
     auto* out = reinterpret_cast<fftwf_complex*>(buf_);
     aligned_ = fftwf_plan_dft_r2c_1d(n_, buf_, out, flags);
     unaligned_ = fftwf_plan_dft_r2c_1d(n_, buf_, out, flags | FFTW_UNALIGNED);
@@ -79,7 +78,7 @@ unsigned FftwDsp::planFlags() const { return measure_ ? FFTW_MEASURE : FFTW_ESTI
 
 std::unique_ptr<RealFft> FftwDsp::planRealFft(int order) {
   if (order < 1 || order > 14) throw std::invalid_argument("FFT order out of range");
-  return std::make_unique<FftwRealFft>(order, measure_);
+  return std::make_unique<FftwRealFft>(order, planFlags());
 }
 
 }  // namespace qv
