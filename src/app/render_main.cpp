@@ -389,9 +389,8 @@ int runRender(int argc, char** argv) {
     for (const std::string& in : inputs) {
       FileInfo info;
       if (!GetFileInfo(in, settings.raw, info).ok || info.SampleRate <= 0) continue;
-      const double binHz =
-          static_cast<double>(info.SampleRate) / settings.fftSize / settings.tapeSpeed * settings.frequencyDivision;
-      BandZoom z = zoomForBand(settings.fminHz, settings.fmaxHz, binHz, settings.fftSize, settings.column.displayHeight);
+      BandZoom z = zoomForBand(settings.fminHz, settings.fmaxHz, binWidthHz(info.SampleRate, settings), settings.fftSize,
+                               settings.column.displayHeight);
       if (!z.problem.empty()) return usage(in + ": " + z.problem);
     }
 

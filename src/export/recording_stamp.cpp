@@ -42,7 +42,6 @@ std::string twoDigits(int v) { return std::string(1, static_cast<char>('0' + v /
 std::string RecordingStamp::text() const {
   std::string t = date;
   if (!time.empty()) t += (t.empty() ? "" : " ") + time;
-  if (!place.empty()) t += (t.empty() ? "" : "  ") + place;
   return t;
 }
 

@@ -1,5 +1,5 @@
-// When (and, once files carry it, where) a recording was made, for the
-// caption of its picture. The one place that chooses where that comes from.
+// When a recording was made, for the caption of its picture. The one place
+// that chooses where that comes from.
 #pragma once
 
 #include <optional>
@@ -10,12 +10,10 @@ namespace qv {
 struct RecordingStamp {
   std::string date;   // "2024-05-12", empty when unknown
   std::string time;   // "13:45:01", empty when unknown
-  std::string place;  // free text, empty when unknown
   // Seconds after midnight of the first sample; meaningful only with a time.
   int secondsOfDay = 0;
 
-  bool known() const { return !date.empty() || !time.empty() || !place.empty(); }
-  // "2024-05-12 13:45:01", then the place after two blanks; empty when nothing is known.
+  // "2024-05-12 13:45:01"; empty when nothing is known.
   std::string text() const;
 };
 

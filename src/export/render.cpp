@@ -141,7 +141,7 @@ struct Plot {
 
 // One input and everything its ranges share.
 struct FileJob {
-  std::string input, outBase;
+  std::string input;
   FileInfo info;
   int channels = 1;
   int rate = 0;
@@ -516,7 +516,6 @@ std::unique_ptr<FileJob> Batch::plan(const std::string& input, const std::string
   res.input = input;
   auto f = std::make_unique<FileJob>();
   f->input = input;
-  f->outBase = outBase;
   FileCheck check = GetFileInfo(input, s_.raw, f->info);
   if (!check.ok) {
     res.error = check.message.empty() ? "cannot read the file" : check.message;
@@ -561,7 +560,7 @@ std::unique_ptr<FileJob> Batch::plan(const std::string& input, const std::string
 
   // Rows and frequencies.
   const int fft = std::max(1, s_.fftSize);
-  const double binHz = static_cast<double>(f->rate) / fft / s_.tapeSpeed * s_.frequencyDivision;
+  const double binHz = binWidthHz(f->rate, s_);
   if (s_.fminHz >= 0 || s_.fmaxHz >= 0) {
     BandZoom z = zoomForBand(s_.fminHz, s_.fmaxHz, binHz, fft, s_.column.displayHeight);
     if (!z.problem.empty()) {
@@ -679,6 +678,7 @@ std::vector<Range> Batch::ranges(const std::vector<std::unique_ptr<FileJob>>& fi
 
 void Batch::renderRange(const Range& r, SpectrumEngine& eng, WorkerScratch& scratch) {
   FileJob& f = *r.file;
+  if (f.failed()) return;  // the file's first error stands; its other ranges need not start
   if (!o_.frames) {
     std::call_once(f.plotOnce, [&] { f.plot = makePlot(f, s_, surfaces_, 0, f.width, false, 0); });
     if (!f.plot) throw std::runtime_error("no picture");
@@ -691,7 +691,7 @@ void Batch::renderRange(const Range& r, SpectrumEngine& eng, WorkerScratch& scra
   const int carry = scan < fft ? fft - scan : 0;
   // Column k's window starts at sample k x scan + lead, as in the file
   // analysis, whose first drawn column is the window at the first sample.
-  const int skip = std::max(0, static_cast<int>(roundEven(static_cast<double>(fft) / scan - 1)));
+  const int skip = std::max(0, -firstColumnX(fft, scan));
   const int64_t lead = static_cast<int64_t>(skip) * scan - carry;
   const int block = std::max(scan, scan * std::max(1, 65536 / scan));
   const int perBlock = block / scan;
@@ -917,6 +917,10 @@ int RenderLayout::yOfFrequency(double hz, int band) const {
   return bottomRow - static_cast<int>(r);
 }
 
+double binWidthHz(int rate, const RenderSettings& s) {
+  return static_cast<double>(rate) / std::max(1, s.fftSize) / s.tapeSpeed * s.frequencyDivision;
+}
+
 BandZoom zoomForBand(double fminHz, double fmaxHz, double binHz, int fftSize, int displayHeight) {
   BandZoom z;
   const int topBin = fftSize / 2;  // half the sampling rate
@@ -1018,12 +1022,6 @@ std::string renderProgressLine(const RenderProgressInfo& p, int barWidth) {
   }
   if (p.secondsLeft >= 0) line += "  " + clockText(static_cast<long long>(std::ceil(p.secondsLeft))) + " left";
   return line;
-}
-
-int64_t expectedColumns(const std::string& input, const RenderSettings& s) {
-  FileInfo info;
-  if (!GetFileInfo(input, s.raw, info).ok) return 0;
-  return (std::max<int64_t>(info.frames, 0) + s.scanStep - 1) / s.scanStep;
 }
 
 RenderResult renderFile(const std::string& input, const std::string& outBase, const RenderSettings& s,

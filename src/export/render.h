@@ -95,6 +95,9 @@ struct BandZoom {
   std::string problem;
 };
 BandZoom zoomForBand(double fminHz, double fmaxHz, double binHz, int fftSize, int displayHeight);
+// Width of one FFT bin of a recording sampled at `rate`, in the frequencies
+// the picture shows (tape speed and frequency division applied).
+double binWidthHz(int rate, const RenderSettings& s);
 
 struct RenderResult {
   std::string input;
@@ -136,9 +139,6 @@ int renderWorkers(int jobs);
 std::vector<RenderResult> renderAll(const std::vector<std::string>& inputs, const RenderSettings& s,
                                     const RenderOptions& o, Dsp& dsp, SurfaceFactory& surfaces,
                                     const RenderProgress& progress = {});
-
-// Expected spectrum columns of a file (one band); 0 when unreadable.
-int64_t expectedColumns(const std::string& input, const RenderSettings& s);
 
 // Share `k` (1-based) of `n` equal contiguous shares of the inputs sorted by
 // name; share sizes differ by one at most.
