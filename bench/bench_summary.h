@@ -5,11 +5,19 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace bench {
+
+// CPU seconds of the calling thread: what a pass costs, whatever else runs.
+inline double threadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
 
 inline std::vector<std::pair<std::string, std::string>>& summaryLines() {
   static std::vector<std::pair<std::string, std::string>> lines;

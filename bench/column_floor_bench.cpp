@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <random>
 #include <vector>
 
@@ -68,12 +67,6 @@ class Floor {
 };
 
 // CPU seconds of this thread: time spent waiting for a core is not counted.
-double threadSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
-
 double median(std::vector<double> v) {
   if (v.empty()) return 0;
   std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
@@ -123,12 +116,12 @@ void ColumnAgainstFloor(benchmark::State& state) {
     double tf = 0, tc = 0;
     for (int pass = 0; pass < 2; ++pass) {
       const bool runFloor = (pass == 0) == floorFirst;
-      const double t0 = threadSeconds();
+      const double t0 = bench::threadSeconds();
       if (runFloor)
         for (int b = 0; b < batch; ++b) floor.column(x + start + b * hop, db.data());
       else
         for (int b = 0; b < batch; ++b) benchmark::DoNotOptimize(engine.ComputeSpectrumColumn(start + b * hop, vars));
-      const double t = threadSeconds() - t0;
+      const double t = bench::threadSeconds() - t0;
       (runFloor ? tf : tc) = t;
     }
     benchmark::ClobberMemory();

@@ -9,7 +9,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 #include "bench_program.h"
@@ -24,12 +23,6 @@ namespace {
 constexpr int kRate = 192000;
 constexpr int kWidestWindow = 1600;
 constexpr int kRows = 512;
-
-double threadSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
 
 void LiveDisplayStereo192k(benchmark::State& state) {
   bench::BenchProgram rig("qv_live_display_bench");
@@ -66,13 +59,13 @@ void LiveDisplayStereo192k(benchmark::State& state) {
   double liveSeconds = 0, synthSeconds = 0;
   int64_t blocks = 0;
   for (auto _ : state) {
-    const double t0 = threadSeconds();
+    const double t0 = bench::threadSeconds();
     signal.generate(block.data(), frames);
-    const double t1 = threadSeconds();
+    const double t1 = bench::threadSeconds();
     in.completeNext(block);
     loop.pass();
     clock.advance(blockSeconds);
-    const double t2 = threadSeconds();
+    const double t2 = bench::threadSeconds();
     synthSeconds += t1 - t0;
     liveSeconds += t2 - t1;
     ++blocks;
