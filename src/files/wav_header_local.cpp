@@ -11,10 +11,6 @@ namespace {
 uint32_t cap32(int64_t v) { return static_cast<uint32_t>(std::clamp<int64_t>(v, 0, 0xFFFFFFFFLL)); }
 }  // namespace
 
-void buildWavHeader(uint8_t h[44], int64_t length, int channels, int sampleRate) {
-  buildWavHeader(h, length, channels, sampleRate, length);
-}
-
 void buildWavHeader(uint8_t h[44], int64_t length, int channels, int sampleRate, int64_t dataEnd) {
   std::memcpy(h, "RIFF", 4);
   putLe32(h + 4, cap32(length - 8));
@@ -29,14 +25,6 @@ void buildWavHeader(uint8_t h[44], int64_t length, int channels, int sampleRate,
   std::memcpy(h + 36, "data", 4);
   // A file still empty gets the provisional -44 that marks an unfinished header.
   putLe32(h + 40, dataEnd >= 44 ? cap32(dataEnd - 44) : static_cast<uint32_t>(dataEnd - 44));
-}
-
-bool writeWavHeader(const std::string& path, int channels, int sampleRate) {
-  FileByteSource f;
-  if (!f.open(path, true)) return false;
-  uint8_t h[44];
-  buildWavHeader(h, f.size(), channels, sampleRate);
-  return f.writeAt(0, h, sizeof h);
 }
 
 }  // namespace qv::files_detail

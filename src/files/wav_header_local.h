@@ -3,19 +3,13 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace qv::files_detail {
 
 // Header bytes for a 16-bit PCM file of `length` bytes whose samples start at
-// byte 48: RIFF size length - 8, data size length - 44 (the four bytes at
-// 44..47 belong to the data chunk), sizes capped at 32 bits.
-void buildWavHeader(uint8_t out[44], int64_t length, int channels, int sampleRate);
-// The same for samples that end at `dataEnd`, followed by other chunks.
+// byte 48 and end at `dataEnd`, other chunks following: RIFF size length - 8,
+// data size dataEnd - 44 (the four bytes at 44..47 belong to the data
+// chunk), sizes capped at 32 bits.
 void buildWavHeader(uint8_t out[44], int64_t length, int channels, int sampleRate, int64_t dataEnd);
-
-// Writes that header at the start of an existing file from its current
-// length, keeping every byte from 44 on.
-bool writeWavHeader(const std::string& path, int channels, int sampleRate);
 
 }  // namespace qv::files_detail

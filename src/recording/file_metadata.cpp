@@ -42,13 +42,6 @@ std::vector<GuanoGap> GapTrack::within(int64_t from, int64_t to, int64_t shift) 
   return out;
 }
 
-int64_t GapTrack::lostWithin(int64_t from, int64_t to) const {
-  int64_t n = 0;
-  for (const GuanoGap& g : gaps_)
-    if (g.frame > from && g.frame < to) n += g.lost;
-  return n;
-}
-
 void setGaps(GuanoRecord& r, std::vector<GuanoGap> gaps) {
   std::sort(gaps.begin(), gaps.end(), [](const GuanoGap& a, const GuanoGap& b) { return a.frame < b.frame; });
   r.gapsKnown = true;

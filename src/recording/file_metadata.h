@@ -34,9 +34,6 @@ class GapTrack {
   }
   // Gaps within (from, to), positions moved by `shift`, in position order.
   std::vector<GuanoGap> within(int64_t from, int64_t to, int64_t shift) const;
-  // Frames lost within (from, to).
-  int64_t lostWithin(int64_t from, int64_t to) const;
-  const std::vector<GuanoGap>& all() const { return gaps_; }
 
  private:
   std::vector<GuanoGap> gaps_;

@@ -52,9 +52,6 @@ class RamBuffer : public LiveParticipant {
   int RamBufferMode() const { return mode_; }
   const std::vector<int16_t>& words() const { return buffer_; }
   const std::string& lastError() const { return error_; }
-  // The file the last save wrote: the name asked for, or the next free
-  // suffix when a file of that name was there already.
-  const std::string& lastSaved() const { return saved_; }
   // The opener the buffer was made with is callable.
   bool hasFileOpener() const { return static_cast<bool>(openFile_); }
   // Seconds the buffer holds when full.
@@ -85,7 +82,7 @@ class RamBuffer : public LiveParticipant {
   // When the newest word was captured, and where (by word) frames were lost.
   std::optional<GuanoTime> newestEnd_;
   GapTrack gaps_;
-  std::string saved_;
+  std::string saved_;  // what the last save wrote: the name asked for, or the next free one
 };
 
 // Attaches the buffer menu items and buttons to `buffer`.

@@ -1,5 +1,6 @@
 #include "recording/wav_file.h"
 
+#include "files/byte_source.h"
 #include "files/guano.h"
 
 #include <fcntl.h>
@@ -12,15 +13,6 @@
 
 namespace qv {
 
-static void put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-static void put32(uint8_t* p, uint32_t v) {
-  put16(p, v & 0xFFFF);
-  put16(p + 2, v >> 16);
-}
-
 std::array<uint8_t, 44> buildWavHeader(int64_t fileLength, int channels, int sampleRate) {
   return buildWavHeader(fileLength, channels, sampleRate, fileLength);
 }
@@ -30,17 +22,17 @@ std::array<uint8_t, 44> buildWavHeader(int64_t fileLength, int channels, int sam
   if (channels < 1) channels = 1;
   std::memcpy(h.data(), "RIFF", 4);
   // RIFF counts everything after its own 8 bytes; an empty file keeps 0.
-  put32(&h[4], static_cast<uint32_t>(fileLength >= 8 ? fileLength - 8 : 0));
+  putLe32(&h[4], static_cast<uint32_t>(fileLength >= 8 ? fileLength - 8 : 0));
   std::memcpy(&h[8], "WAVEfmt ", 8);
-  put32(&h[16], 16);
-  put16(&h[20], 1);
-  put16(&h[22], static_cast<uint32_t>(channels));
-  put32(&h[24], static_cast<uint32_t>(sampleRate));
-  put32(&h[28], static_cast<uint32_t>(static_cast<int64_t>(sampleRate) * 2 * channels));
-  put16(&h[32], static_cast<uint32_t>(channels * 2));
-  put16(&h[34], 16);
+  putLe32(&h[16], 16);
+  putLe16(&h[20], 1);
+  putLe16(&h[22], static_cast<uint32_t>(channels));
+  putLe32(&h[24], static_cast<uint32_t>(sampleRate));
+  putLe32(&h[28], static_cast<uint32_t>(static_cast<int64_t>(sampleRate) * 2 * channels));
+  putLe16(&h[32], static_cast<uint32_t>(channels * 2));
+  putLe16(&h[34], 16);
   std::memcpy(&h[36], "data", 4);
-  put32(&h[40], static_cast<uint32_t>(static_cast<int32_t>(dataEnd - 44)));
+  putLe32(&h[40], static_cast<uint32_t>(static_cast<int32_t>(dataEnd - 44)));
   return h;
 }
 
@@ -110,7 +102,7 @@ bool finishWavFile(int fd, const std::string& path, int64_t dataEnd, int channel
     chunk.reserve(guano.size() + 9);
     chunk.append("guan");
     uint8_t n[4];
-    put32(n, static_cast<uint32_t>(guano.size()));
+    putLe32(n, static_cast<uint32_t>(guano.size()));
     chunk.append(reinterpret_cast<const char*>(n), 4);
     chunk.append(guano);
     if (guano.size() % 2) chunk.push_back('\0');
