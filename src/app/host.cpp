@@ -23,6 +23,7 @@
 #include "config/folder_lock.h"
 #include "config/program_folder.h"
 #include "config/startup.h"
+#include "core/designer.h"
 #include "core/program.h"
 #include "gui/qt_dialogs.h"
 #include "platform/dialogs.h"
@@ -44,8 +45,6 @@ std::string executableFolder() {
   auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
   return ec ? std::string() : p.parent_path().string();
 }
-
-const char* kModeMenuItems[] = {"RealTimeAnalysis", "RealTimeRecording", "FileAnalysisPlay", "FileAnalysis"};
 
 }  // namespace
 
@@ -157,7 +156,8 @@ int runQuorvel(int argc, char** argv) {
         };
         commands.submit(std::move(press));
       }
-      if (cl.task) commands.press(program.form1()[kModeMenuItems[*cl.task - 1]], CommandOrigin::Local);
+      if (const char* mode = cl.task ? modeMenuItem(*cl.task) : nullptr)
+        commands.press(program.form1()[mode], CommandOrigin::Local);
       if (cl.start && !assembled.quitRequested()) {
         commands.press(program.form1()["StartStop"], CommandOrigin::Local, [&] {
           // The run has ended; without a command socket nothing could start another.

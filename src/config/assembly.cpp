@@ -77,9 +77,8 @@ std::unique_ptr<Subsystems> assembleProgram(Program& p) {
   h.enumerateDevices = [&p] { ListAudioDevices(p); };
   // A mode is chosen and a recording started the way the operator does it, through the menu items.
   h.selectTask = [&p](int task) {
-    static const char* const items[] = {"RealTimeAnalysis", "RealTimeRecording", "FileAnalysisPlay", "FileAnalysis"};
     p.vars().Task = task;
-    if (task >= 1 && task <= 4) p.form1()[items[task - 1]].click();
+    if (const char* item = modeMenuItem(task)) p.form1()[item].click();
   };
   h.startRecording = [&p] {
     p.commands().press(p.form1()["RealTimeRecording"], CommandOrigin::Local);

@@ -16,6 +16,7 @@
 #include "config/settings_file.h"
 #include "config/settings_line.h"
 #include "core/control.h"
+#include "core/designer.h"
 #include "core/program.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -73,16 +74,6 @@ void setVisible(Form& f, const char* name, bool v) {
   if (Control* c = f.find(name)) c->setVisible(v);
 }
 
-const char* modeMenu(int task) {
-  switch (task) {
-    case 1: return "RealTimeAnalysis";
-    case 2: return "RealTimeRecording";
-    case 3: return "FileAnalysisPlay";
-    case 4: return "FileAnalysis";
-  }
-  return nullptr;
-}
-
 void clickIfPresent(Form& f, const char* name) {
   if (Control* c = name ? f.find(name) : nullptr) c->click();
 }
@@ -90,7 +81,7 @@ void clickIfPresent(Form& f, const char* name) {
 void selectTask(Program& program, const StartupHooks& hooks, int task) {
   program.vars().Task = task;
   if (hooks.selectTask) hooks.selectTask(task);
-  else clickIfPresent(program.form1(), modeMenu(task));
+  else clickIfPresent(program.form1(), modeMenuItem(task));
 }
 
 void showMainWindow(Program& program, const StartupHooks& hooks) {

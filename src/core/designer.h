@@ -15,6 +15,9 @@ void buildOptions2(Form& f);
 void buildSpecForm(Form& f);
 void buildTcpIp(Form& f);
 
+// The Mode menu's item for a task (1 to 4); null for any other.
+const char* modeMenuItem(int task);
+
 // The main window's design metrics in pixels (y downwards, inside the window).
 // The run-time layout recomputes the same relations for other sizes.
 namespace design {

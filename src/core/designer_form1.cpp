@@ -271,4 +271,9 @@ void buildForm1(Form& f) {
   menus(f);
 }
 
+const char* modeMenuItem(int task) {
+  static const char* const items[] = {"RealTimeAnalysis", "RealTimeRecording", "FileAnalysisPlay", "FileAnalysis"};
+  return task >= 1 && task <= 4 ? items[task - 1] : nullptr;
+}
+
 }  // namespace qv

@@ -9,6 +9,7 @@
 #include "config/presets.h"
 #include "config/startup.h"
 #include "core/control.h"
+#include "core/designer.h"
 #include "core/program.h"
 #include "files/byte_source.h"
 #include "files/header_tools.h"
@@ -65,8 +66,6 @@ void updateForm(Program& p, const StartupHooks& hooks) {
   else call(hooks.updateForm);
 }
 
-const char* const kModeItems[] = {"", "RealTimeAnalysis", "RealTimeRecording", "FileAnalysisPlay", "FileAnalysis"};
-
 }  // namespace
 
 void WaitSeconds(Program& p, double seconds) {
@@ -90,8 +89,8 @@ void applyTask(Program& p, int task, const StartupHooks& hooks) {
     return;
   }
   p.vars().Task = task;
-  if (task >= 1 && task <= 4)
-    if (Control* m = p.form1().find(kModeItems[task])) m->click();
+  if (const char* item = modeMenuItem(task))
+    if (Control* m = p.form1().find(item)) m->click();
 }
 
 std::string SaveFileDialog(Program& p, const std::string& folder, const std::string& extension,

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "analysis/engine.h"
+#include "core/designer.h"
 #include "core/program.h"
 #include "platform/clock.h"
 #include "platform/event_pump.h"
@@ -10,8 +11,6 @@
 
 namespace qv {
 namespace {
-
-constexpr const char* kModeItems[4] = {"RealTimeAnalysis", "RealTimeRecording", "FileAnalysisPlay", "FileAnalysis"};
 
 std::map<const Program*, Modes*>& registry() {
   static std::map<const Program*, Modes*> r;
@@ -76,7 +75,7 @@ void Modes::install() {
 void Modes::SelectMode(int task) {
   Form& f = p_.form1();
   // 1.
-  for (const char* item : kModeItems) setValue(f, item, 0);
+  for (int t = 1; t <= 4; ++t) setValue(f, modeMenuItem(t), 0);
   setValue(f, "RecPauseFlag", 0);
   setVisible(f, "RecPauseFlag", false);
   setEnabled(f, "GoToS", false);
@@ -87,7 +86,7 @@ void Modes::SelectMode(int task) {
   setCaption(f, "Label18", "");
   setCaption(f, "Label24", "");
   // 3.
-  if (task >= 1 && task <= 4) setValue(f, kModeItems[task - 1], 1);
+  if (const char* item = modeMenuItem(task)) setValue(f, item, 1);
   switch (task) {
     case 1:
       setEnabled(f, "QuickRecButton", true);

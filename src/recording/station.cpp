@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <map>
 
+#include "core/designer.h"
 #include "core/program.h"
 #include "recording/rec_text.h"
 
@@ -219,10 +220,9 @@ std::string stationStartLine(Program& p, int task) {
   if (device.empty())
     if (Control* c = m.find("Combo10"); c && !c->items().empty()) device = c->items().front();
   const int channels = std::max(1, o.find("NchanCombo") ? o["NchanCombo"].intNumber() : 1);
-  const char* modeItems[] = {"RealTimeAnalysis", "RealTimeRecording", "FileAnalysisPlay", "FileAnalysis"};
   std::string mode = std::to_string(task);
-  if (task >= 1 && task <= 4)
-    if (Control* c = m.find(modeItems[task - 1]); c && !c->caption().empty()) mode += " " + quoted(c->caption());
+  if (const char* item = modeMenuItem(task))
+    if (Control* c = m.find(item); c && !c->caption().empty()) mode += " " + quoted(c->caption());
 
   std::string s = "Station: program folder " + p.programFolder() + "; input " + quoted(device) + ", " +
                   std::to_string(m.find("Combo2") ? m["Combo2"].intNumber() : p.vars().SampleRate) + " Hz, " +
