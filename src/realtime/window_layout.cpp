@@ -162,7 +162,7 @@ void WindowLayout::SetObjDimensions() {
 
   // 4. The lower panels under the time axis, the status rows under them.
   Control& frame2 = f["Frame2"];
-  const int lowerTop = kSpecTop + specHeight + 32;
+  const int lowerTop = lowerPanelTop(v.specVsize);
   setTop(frame2, lowerTop);
   setTop(f["Frame3"], lowerTop);
   Control& frame4 = f["Frame4"];
