@@ -171,7 +171,6 @@ struct FileJob {
   std::mutex m;  // the fields below
   std::string error;
   std::vector<char> written;
-  RenderLayout lastLayout;
 
   void fail(const std::string& why) {
     std::lock_guard<std::mutex> lock(m);
@@ -306,17 +305,25 @@ void drawDecorations(Surface& sf, const RenderLayout& l, const FileJob& f, const
   drawFooter(sf, l, footer);
 }
 
-// A new image for `columns` plot columns from column `first`, decorated,
-// its plot rows handed out.
-std::unique_ptr<Plot> makePlot(const FileJob& f, const RenderSettings& s, SurfaceFactory& surfaces, int64_t first,
-                               int columns, bool screens, int screen) {
-  auto p = std::make_unique<Plot>();
-  RenderLayout& l = p->layout;
-  l = f.base;
-  l.plotWidth = columns;
+// The layout of a file's image `index` (screens: one per width of columns;
+// else the one whole-file picture, index 0).
+RenderLayout imageLayout(const FileJob& f, int64_t index, bool screens) {
+  RenderLayout l = f.base;
+  const int64_t first = index * f.width;
+  l.plotWidth = screens ? static_cast<int>(std::min<int64_t>(f.width, f.total - first)) : f.width;
   l.startSeconds = static_cast<double>(first) * f.secondsPerColumn;
   l.secondsPerPixel = screens ? f.secondsPerColumn
                               : f.secondsPerColumn * static_cast<double>(f.total) / std::max(1, f.width);
+  return l;
+}
+
+// Image `index` of a file, decorated, its plot rows handed out.
+std::unique_ptr<Plot> makePlot(const FileJob& f, const RenderSettings& s, SurfaceFactory& surfaces, int64_t index,
+                               bool screens) {
+  auto p = std::make_unique<Plot>();
+  RenderLayout& l = p->layout;
+  l = imageLayout(f, index, screens);
+  const int screen = screens ? static_cast<int>(index + 1) : 0;
   const int count = screens ? static_cast<int>(ceilDiv(f.total, std::max(1, f.width))) : 0;
   const std::vector<std::string> caption = wrapPieces(captionOf(f, s, screen, count), f.textChars);
   const std::vector<std::string> footer = footerLines(f, s);
@@ -629,12 +636,7 @@ std::unique_ptr<FileJob> Batch::plan(const std::string& input, const std::string
   l.bottom += static_cast<int>(footerLines(*f, s_).size()) * kLineStep;
 
   f->work = f->total * static_cast<int64_t>(f->bands.size()) * f->rows;
-  RenderLayout image = l;
-  for (int64_t first = 0; first < f->total; first += f->width) {
-    image.plotWidth = static_cast<int>(o_.frames ? std::min<int64_t>(f->width, f->total - first) : f->width);
-    f->work += imageWork(image);
-    if (!o_.frames) break;
-  }
+  for (size_t i = 0; i < f->paths.size(); ++i) f->work += imageWork(imageLayout(*f, static_cast<int64_t>(i), o_.frames));
   return f;
 }
 
@@ -680,7 +682,7 @@ void Batch::renderRange(const Range& r, SpectrumEngine& eng, WorkerScratch& scra
   FileJob& f = *r.file;
   if (f.failed()) return;  // the file's first error stands; its other ranges need not start
   if (!o_.frames) {
-    std::call_once(f.plotOnce, [&] { f.plot = makePlot(f, s_, surfaces_, 0, f.width, false, 0); });
+    std::call_once(f.plotOnce, [&] { f.plot = makePlot(f, s_, surfaces_, 0, false); });
     if (!f.plot) throw std::runtime_error("no picture");
   }
   SampleReader reader;
@@ -732,8 +734,7 @@ void Batch::renderRange(const Range& r, SpectrumEngine& eng, WorkerScratch& scra
   auto screenFor = [&](int64_t index) -> Plot& {
     Screen& sc = screens[index];
     if (!sc.plot)
-      sc.plot = makePlot(f, s_, surfaces_, index * W, static_cast<int>(std::min(W, T - index * W)), true,
-                         static_cast<int>(index + 1));
+      sc.plot = makePlot(f, s_, surfaces_, index, true);
     return *sc.plot;
   };
   auto leaveScreen = [&](int band) {
@@ -748,9 +749,6 @@ void Batch::renderRange(const Range& r, SpectrumEngine& eng, WorkerScratch& scra
     {
       std::lock_guard<std::mutex> lock(f.m);
       f.written[static_cast<size_t>(index)] = 1;
-      bool later = true;  // ranges finish in any order: keep the last screen's layout
-      for (size_t i = static_cast<size_t>(index) + 1; i < f.written.size(); ++i) later = later && !f.written[i];
-      if (later) f.lastLayout = sc.plot->layout;
     }
     screens.erase(index);
   };
@@ -819,7 +817,6 @@ void Batch::finishFile(FileJob& f) {
     done_.fetch_add(imageWork(f.plot->layout), std::memory_order_relaxed);
     std::lock_guard<std::mutex> lock(f.m);
     f.written[0] = 1;
-    f.lastLayout = f.plot->layout;
   } else {
     f.fail(error);
   }
@@ -901,9 +898,11 @@ void Batch::fillResult(FileJob& f, RenderResult& res) const {
   res.input = f.input;
   res.columns = f.columns.load();
   res.ranges = f.ranges;
-  res.layout = f.lastLayout;
   for (size_t i = 0; i < f.paths.size(); ++i)
-    if (f.written[i]) res.outputs.push_back(f.paths[i]);
+    if (f.written[i]) {
+      res.outputs.push_back(f.paths[i]);
+      res.layout = imageLayout(f, static_cast<int64_t>(i), o_.frames);  // the last image written
+    }
   res.error = f.error;
   res.ok = f.error.empty();
 }
