@@ -101,7 +101,7 @@ CommandPath::Outcome CommandPath::submit(Command c) {
     drops_.add();
     return Outcome::Dropped;
   }
-  if (c.coalesce) ++q.coalescing[c.name];
+  if (c.coalesce) q.coalescing.insert(c.name);
   q.bytes += bytes;
   q.items.push_back(Entry{std::move(c), bytes});
   serve();
@@ -125,10 +125,7 @@ CommandPath::Entry CommandPath::popNext() {
   Entry e = std::move(q.items.front());
   q.items.pop_front();
   q.bytes -= e.bytes;
-  if (e.command.coalesce) {
-    auto it = q.coalescing.find(e.command.name);
-    if (it != q.coalescing.end() && --it->second <= 0) q.coalescing.erase(it);
-  }
+  if (e.command.coalesce) q.coalescing.erase(e.command.name);
   return e;
 }
 

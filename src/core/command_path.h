@@ -17,7 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <unordered_set>
 
 namespace qv {
 
@@ -169,7 +169,7 @@ class CommandPath {
     size_t bytes = 0;
     size_t maxCount = 0;
     size_t maxBytes = 0;
-    std::unordered_map<std::string, int> coalescing;  // queued coalescing commands by name
+    std::unordered_set<std::string> coalescing;  // names of the coalescing commands queued
   };
 
   int64_t nowMs() const;
